@@ -1,0 +1,35 @@
+# Entry points for people and CI. Every target configures its build folder once, then builds incrementally.
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+BUILD_TYPE ?= RelWithDebInfo
+# WERROR=1 turns warnings into errors (CI does).
+CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(if $(WERROR),-DZEPHRANE_WERROR=ON,)
+SANITIZE_ENV := ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1 \
+                UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+                LSAN_OPTIONS=report_objects=1
+
+.PHONY: all build test test-sanitize run clean
+
+all: build
+
+build/CMakeCache.txt:
+	cmake -S . -B build $(CMAKE_FLAGS)
+
+build: build/CMakeCache.txt
+	cmake --build build -j $(JOBS)
+
+test: build
+	cd build && ctest --output-on-failure -j $(JOBS)
+
+build-sanitize/CMakeCache.txt:
+	cmake -S . -B build-sanitize $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DZEPHRANE_SANITIZE=ON
+
+test-sanitize: build-sanitize/CMakeCache.txt
+	cmake --build build-sanitize -j $(JOBS)
+	cd build-sanitize && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)
+
+run:
+	@echo "make run starts the stand-in simulator with the bridge running; it arrives with the simulator stand-in."
+	@exit 1
+
+clean:
+	rm -rf build build-sanitize dist

@@ -1,0 +1,23 @@
+#include "platform/TextCase.h"
+
+#include <clocale>
+#include <cwctype>
+#include <locale.h>
+#include <wctype.h>
+
+namespace {
+
+// A UTF-8 character-type locale made once, so the mapping does not depend on the host's setlocale.
+locale_t unicodeLocale() {
+    static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+    return locale;
+}
+
+}  // namespace
+
+uint32_t platformLowercase(uint32_t codePoint) {
+    if (codePoint < 0x80) return (codePoint >= 'A' && codePoint <= 'Z') ? codePoint + 32 : codePoint;
+    locale_t locale = unicodeLocale();
+    if (!locale) return codePoint;
+    return static_cast<uint32_t>(towlower_l(static_cast<wint_t>(codePoint), locale));
+}
