@@ -74,13 +74,7 @@ BaseString* quotedEscaped(const BaseString* source, bool lua) {
 // "<string>...</string>" with the three characters that would break the document escaped.
 BaseString* plistString(const BaseString* source) {
     BaseString* result = createAutoreleased<BaseString>("<string>");
-    for (uint64_t i = 0; i < source->length(); ++i) {
-        char c = source->chars()[i];
-        if (c == '&') result->appendBytes("&amp;");
-        else if (c == '<') result->appendBytes("&lt;");
-        else if (c == '>') result->appendBytes("&gt;");
-        else result->appendCharacter(c);
-    }
+    appendXmlEscaped(result, source->chars(), source->length());
     result->appendBytes("</string>");
     return result;
 }

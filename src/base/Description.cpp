@@ -82,6 +82,35 @@ BaseString* addDescriptionHeader(const BaseObject* object, uint32_t flags, BaseS
     return result;
 }
 
+namespace {
+
+// Line breaks become character references too: the multi-line layout indents every raw line feed, which
+// would change the string's value, and XML readers turn a raw carriage return into a line feed.
+const char* xmlEntity(char c) {
+    switch (c) {
+        case '&': return "&amp;";
+        case '<': return "&lt;";
+        case '>': return "&gt;";
+        case '\n': return "&#10;";
+        case '\r': return "&#13;";
+        default: return nullptr;
+    }
+}
+
+}  // namespace
+
+void appendXmlEscaped(BaseString* target, const char* bytes, uint64_t length) {
+    uint64_t runStart = 0;
+    for (uint64_t i = 0; i < length; ++i) {
+        const char* entity = xmlEntity(bytes[i]);
+        if (!entity) continue;
+        target->appendBytes(bytes + runStart, static_cast<int64_t>(i - runStart));
+        target->appendBytes(entity);
+        runStart = i + 1;
+    }
+    target->appendBytes(bytes + runStart, static_cast<int64_t>(length - runStart));
+}
+
 BaseString* joinRenderings(const BaseArray* renderings, const char* separator, const char* prefix,
                            const char* suffix) {
     BaseString* result = createAutoreleased<BaseString>(prefix);

@@ -56,6 +56,9 @@ BaseString* addDescriptionHeader(const BaseObject* object, uint32_t flags, BaseS
 BaseString* layoutCollection(uint32_t flags, const BaseArray* renderings, const char* open, const char* close,
                              const char* separator);
 
+// Appends bytes with "&", "<", ">", line feed and carriage return written as XML character references.
+void appendXmlEscaped(BaseString* target, const char* bytes, uint64_t length);
+
 // prefix, the renderings with separator between consecutive ones, suffix. An autoreleased string.
 BaseString* joinRenderings(const BaseArray* renderings, const char* separator, const char* prefix,
                            const char* suffix);

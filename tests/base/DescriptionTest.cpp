@@ -35,6 +35,7 @@ TEST(StringDescription, StylesQuoteAndEscape) {
     EXPECT_EQ(describe(control, StylePlain), "\"x\x01y\x1F\"");
     EXPECT_EQ(describe(str("\xC3\xA9\x7F"), StyleJSON), "\"\xC3\xA9\x7F\"");  // UTF-8 and DEL pass
     EXPECT_EQ(describe(str("a<b&c>"), StyleXMLPlist), "<string>a&lt;b&amp;c&gt;</string>");
+    EXPECT_EQ(describe(str("a\nb\rc"), StyleXMLPlist), "<string>a&#10;b&#13;c</string>");
     EXPECT_EQ(describe(str("ab"), 6), "\"ab\"");
 }
 

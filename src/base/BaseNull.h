@@ -1,0 +1,20 @@
+// BaseNull: the one object that stands for a missing value inside collections and serialized graphs.
+// Exactly one instance exists, with static storage; it is never released to zero by its users.
+#pragma once
+
+#include "base/BaseObject.h"
+
+class BaseNull : public BaseObject {
+public:
+    uint32_t hash() const override;
+    const char* className() const override;
+    // The instance itself, retained for the caller.
+    BaseObject* copy(int mode) const override;
+    BaseString* description(uint32_t flags) const override;
+
+private:
+    friend BaseNull* sharedNull();
+    BaseNull() = default;
+};
+
+BaseNull* sharedNull();
