@@ -4,7 +4,10 @@
 
 #include "base/AutoreleasePool.h"
 #include "base/BaseString.h"
+#include "base/Description.h"
 #include "base/StringFormat.h"
+#include "io/BaseBuffer.h"
+#include "serialization/BaseSerializer.h"
 
 namespace {
 
@@ -58,12 +61,30 @@ void BaseObject::reservedHook8() {}
 
 int32_t BaseObject::observeNotification(BaseString*, BaseObject*, BaseObject*) { return 0; }
 
-// The encoded forms need streams and the serializer: until they exist no object has a buffer form.
-bool BaseObject::writeToFile(BaseString*, uint32_t) { return false; }
+bool BaseObject::writeToFile(BaseString* path, uint32_t flags) {
+    BaseBuffer* buffer = encodedBuffer(flags);
+    return buffer && buffer->writeToFile(path, DescriptionFlag::Serialized);
+}
 
-BaseBuffer* BaseObject::encodedBuffer(uint32_t) { return nullptr; }
+BaseBuffer* BaseObject::encodedBuffer(uint32_t flags) {
+    auto* buffer = createAutoreleased<BaseBuffer>();
+    AutoreleasePool pool;
+    return writeToBuffer(buffer, flags) ? buffer : nullptr;
+}
 
-bool BaseObject::writeToBuffer(BaseBuffer*, uint32_t) { return false; }
+// Bit 0 asks for the JSON text (so any odd style takes this branch), flag 0x80 for the record form.
+bool BaseObject::writeToBuffer(BaseBuffer* buffer, uint32_t flags) {
+    if (flags & 1) {
+        BaseString* text = description(StyleJSON);
+        buffer->append(text->chars(), text->length());
+        return true;
+    }
+    if (!(flags & DescriptionFlag::Serialized)) return false;
+    auto* serializer = new BaseSerializer(buffer);
+    bool written = serializer->writeObject(this);
+    release(serializer);
+    return written;
+}
 
 int32_t BaseObject::setValueForKey(BaseObject*, BaseString*) { return -1; }
 

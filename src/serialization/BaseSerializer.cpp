@@ -1,0 +1,277 @@
+#include "serialization/BaseSerializer.h"
+
+#include <algorithm>
+
+#include "base/AutoreleasePool.h"
+#include "base/BaseArray.h"
+#include "base/BaseDate.h"
+#include "base/BaseDictionaryEnumerator.h"
+#include "base/BaseNull.h"
+#include "base/BaseNumber.h"
+#include "base/BaseString.h"
+#include "io/BaseBuffer.h"
+#include "io/IOException.h"
+#include "io/IOExceptionFilter.h"
+#include "platform/FileSystem.h"
+#include "serialization/CompactInteger.h"
+#include "serialization/SerializerTypeTable.h"
+#include "serialization/WritableGraph.h"
+
+namespace {
+
+constexpr int32_t CurrentVersion = 0;
+// Strings grow by at most this much per read, so a declared length commits no memory ahead of the data.
+constexpr uint64_t StringReadStep = 64 * 1024;
+constexpr uint64_t BufferReadStep = 8192;
+
+}  // namespace
+
+void SerializerDelegate::objectReceived(BaseSerializer*, BaseObject*) {}
+
+BaseString* SerializerDelegate::destinationForFile(BaseSerializer*, BaseDictionary*) { return nullptr; }
+
+void SerializerDelegate::progress(BaseSerializer*, uint64_t, uint64_t, uint64_t) {}
+
+BaseSerializer::BaseSerializer(IOAbstract* stream, SerializerDelegate* delegate)
+    : BaseThread(true, false),
+      stream_(new IOExceptionFilter(stream)),
+      delegate_(delegate),
+      baseStream_(retain(stream)),
+      fileDirectory_(retain(temporaryDirectoryPath())) {}
+
+BaseSerializer::~BaseSerializer() {
+    stopThread();
+    release(stream_);
+    release(baseStream_);
+    release(fileDirectory_);
+    release(pathBuffer_);
+    release(rootObject_);
+}
+
+const char* BaseSerializer::className() const { return "BaseSerializer"; }
+
+BaseString* BaseSerializer::temporaryDirectoryPath() {
+    static BaseString path(temporaryDirectory().c_str());
+    return &path;
+}
+
+void BaseSerializer::setRootObject(BaseObject* object) {
+    filesSent_ = filesDone_ = fileBytes_ = 0;
+    assignRetained(rootObject_, object);
+}
+
+void BaseSerializer::setFileDirectory(BaseString* directory) { assignRetained(fileDirectory_, directory); }
+
+// ---- writing
+
+void BaseSerializer::writeCompactInteger(int64_t value) {
+    unsigned char bytes[CompactIntegerMaxBytes];
+    stream_->write(bytes, static_cast<uint64_t>(encodeCompactInteger(value, bytes)));
+}
+
+void BaseSerializer::writeCompactInt32(int32_t value) { writeCompactInteger(value); }
+
+void BaseSerializer::writeBytes(const char* bytes, uint64_t length) {
+    writeCompactInteger(static_cast<int64_t>(length));
+    if (length > 0) stream_->write(bytes, length);
+}
+
+bool BaseSerializer::writeObject(const BaseObject* object) {
+    if (object && !isWritableGraph(object)) return false;
+    try {
+        AutoreleasePool pool;
+        if (object) writeRecord(object);
+        stream_->flush();
+        return true;
+    } catch (IOException* exception) {
+        release(exception);
+        return false;
+    }
+}
+
+// Depth first; the graph was checked, so every member has a row and a value the form can carry.
+void BaseSerializer::writeRecord(const BaseObject* object) {
+    const SerializerTypeRow* row = rowForWriting(object);
+    writeCompactInt32(row->tag);
+    writeCompactInt32(CurrentVersion);
+    switch (row->tag) {
+        case TagString: {
+            auto* string = static_cast<const BaseString*>(object);
+            writeBytes(string->chars(), string->length());
+            break;
+        }
+        case TagBuffer: {
+            auto* buffer = static_cast<const BaseBuffer*>(object);
+            writeBytes(buffer->bytes(), buffer->length());
+            break;
+        }
+        case TagArray: {
+            auto* array = static_cast<const BaseArray*>(object);
+            writeCompactInt32(static_cast<int32_t>(array->count()));
+            for (uint32_t i = 0; i < array->count(); ++i) writeRecord(array->objectAtIndex(i));
+            break;
+        }
+        case TagDictionary: {
+            auto* dictionary = static_cast<const BaseDictionary*>(object);
+            writeCompactInt32(static_cast<int32_t>(dictionary->count()));
+            for (BaseDictionaryEnumerator e(dictionary); !e.atEnd(); e.advance()) {
+                writeRecord(e.key());
+                writeRecord(e.value());
+            }
+            break;
+        }
+        case TagInteger: writeCompactInteger(static_cast<const BaseNumber*>(object)->int64Value()); break;
+        case TagReal: writeCompactInteger(encodeReal(static_cast<const BaseNumber*>(object)->doubleValue())); break;
+        case TagDate: writeCompactInteger(encodeReal(static_cast<const BaseDate*>(object)->value())); break;
+        case TagBoolean: writeCompactInt32(static_cast<const BaseNumber*>(object)->boolValue() ? 1 : 0); break;
+        default: break;  // null has no payload
+    }
+}
+
+// ---- reading
+
+bool BaseSerializer::readCompact(uint64_t maxMagnitude, int64_t* value) {
+    unsigned char first = 0;
+    stream_->readFully(&first, 1);
+    unsigned char extension[8];
+    int count = compactExtensionCount(first);
+    if (count > 0) stream_->readFully(extension, static_cast<uint64_t>(count));
+    return decodeCompactInteger(first, extension, maxMagnitude, value);
+}
+
+bool BaseSerializer::readCompactInteger(int64_t* value) { return readCompact(CompactInteger64Max, value); }
+
+bool BaseSerializer::readCompactInt32(int32_t* value) {
+    int64_t wide = 0;
+    if (!readCompact(CompactInteger32Max, &wide)) return false;
+    *value = static_cast<int32_t>(wide);
+    return true;
+}
+
+BaseObject* BaseSerializer::readObject() {
+    try {
+        AutoreleasePool pool;
+        BaseObject* object = readRecord(1);
+        if (!object) return nullptr;
+        // Hand the result to the caller's pool before this one closes.
+        return autorelease(retain(object), 1);
+    } catch (IOException* exception) {
+        release(exception);
+        return nullptr;
+    }
+}
+
+// Returns an object owned by the innermost pool, or null when the record fails.
+BaseObject* BaseSerializer::readRecord(int depth) {
+    int32_t tag = 0;
+    int32_t version = 0;
+    if (!readCompactInt32(&tag) || !readCompactInt32(&version)) return nullptr;
+    if ((version & 0xFF) > CurrentVersion) return nullptr;
+    if (!rowForReading(tag)) return nullptr;
+    return readPayload(tag, depth);
+}
+
+BaseObject* BaseSerializer::readPayload(int32_t tag, int depth) {
+    int64_t value = 0;
+    switch (tag) {
+        case TagString: return readString();
+        case TagBuffer: return readBuffer();
+        case TagArray: return readArray(depth);
+        case TagDictionary: return readDictionary(depth);
+        case TagNull: return sharedNull();
+        case TagInteger:
+            if (!readCompactInteger(&value)) return nullptr;
+            return createAutoreleased<BaseNumber>(value);
+        case TagReal:
+            if (!readCompactInteger(&value)) return nullptr;
+            return createAutoreleased<BaseNumber>(decodeReal(value));
+        case TagDate:
+            if (!readCompactInteger(&value)) return nullptr;
+            return createAutoreleased<BaseDate>(decodeReal(value));
+        case TagBoolean: {
+            int32_t flag = 0;
+            if (!readCompactInt32(&flag)) return nullptr;
+            return createAutoreleased<BaseNumber>(BooleanByte{static_cast<uint8_t>(flag != 0 ? 1 : 0)});
+        }
+        default: return nullptr;  // files and package indexes are not read here
+    }
+}
+
+bool BaseSerializer::readLength(uint64_t limit, uint64_t* length) {
+    int32_t declared = 0;
+    if (!readCompactInt32(&declared) || declared < 0 || static_cast<uint64_t>(declared) > limit) return false;
+    *length = static_cast<uint64_t>(declared);
+    return true;
+}
+
+BaseObject* BaseSerializer::readString() {
+    uint64_t length = 0;
+    if (!readLength(MaxBytesLength, &length)) return nullptr;
+    auto* string = createAutoreleased<BaseString>();
+    for (uint64_t done = 0; done < length;) {
+        uint64_t step = std::min(length - done, StringReadStep);
+        char* bytes = string->setLengthForWriting(done + step);
+        stream_->readFully(bytes + done, step);
+        done += step;
+    }
+    string->contentChanged();
+    return string;
+}
+
+BaseObject* BaseSerializer::readBuffer() {
+    uint64_t length = 0;
+    if (!readLength(MaxBytesLength, &length)) return nullptr;
+    auto* buffer = createAutoreleased<BaseBuffer>(std::min(length, BufferReadStep));
+    char piece[BufferReadStep];
+    for (uint64_t done = 0; done < length;) {
+        uint64_t step = std::min(length - done, BufferReadStep);
+        stream_->readFully(piece, step);
+        buffer->append(piece, step);
+        done += step;
+    }
+    return buffer;
+}
+
+// Each member is read inside a pool of its own, drained before the next one.
+BaseObject* BaseSerializer::readArray(int depth) {
+    uint64_t count = 0;
+    if (depth > SerializerMaxDepth || !readLength(MaxMembers, &count)) return nullptr;
+    auto* array = createAutoreleased<BaseArray>();
+    for (uint64_t i = 0; i < count; ++i) {
+        AutoreleasePool memberPool;
+        BaseObject* member = readRecord(depth + 1);
+        if (!member) return nullptr;
+        array->addObject(member);
+    }
+    return array;
+}
+
+// Entries are inserted as they come; a later equal key replaces the value of an earlier one.
+BaseObject* BaseSerializer::readDictionary(int depth) {
+    uint64_t count = 0;
+    if (depth > SerializerMaxDepth || !readLength(MaxMembers, &count)) return nullptr;
+    auto* dictionary = createAutoreleased<BaseDictionary>();
+    for (uint64_t i = 0; i < count; ++i) {
+        AutoreleasePool entryPool;
+        BaseObject* key = readRecord(depth + 1);
+        if (!key) return nullptr;
+        BaseObject* value = readRecord(depth + 1);
+        if (!value) return nullptr;
+        dictionary->setObjectForKey(value, key);
+    }
+    return dictionary;
+}
+
+// ---- the serializer's own thread
+
+void BaseSerializer::threadMethod() {
+    while (running()) {
+        AutoreleasePool pool;
+        BaseObject* object = readObject();
+        if (!object) {
+            setRunning(false);
+        } else if (delegate_) {
+            delegate_->objectReceived(this, object);
+        }
+    }
+}

@@ -1,0 +1,95 @@
+// BaseSerializer: writes object graphs to a stream in the record form and reads them back, one root per
+// call. Every byte goes through an IOExceptionFilter over the given stream, so that any stream failure in
+// the middle of a record ends the whole record: writeObject then reports false and readObject none.
+//
+// The reader trusts nothing: strings and buffers above 16 MiB, containers above 1,000,000 members,
+// containers nested deeper than 64 levels, negative lengths and unknown tags fail the record, and memory is
+// only committed as the bytes actually arrive. A failed read leaves no partial object behind.
+//
+// The serializer owns its filter and holds a reference to the stream, the root object being sent and the
+// directory for received files. It is used by one thread at a time; its own thread (which reads objects
+// for a delegate) is never started in this system.
+#pragma once
+
+#include <cstdint>
+
+#include "base/BaseObject.h"
+#include "thread/BaseThread.h"
+
+class BaseDictionary;
+class BaseString;
+class IOAbstract;
+class IOExceptionFilter;
+class BaseSerializer;
+
+// Optional observer of a serializer; never retained by it.
+class SerializerDelegate {
+public:
+    virtual ~SerializerDelegate() = default;
+    // An object read by the serializer's own thread.
+    virtual void objectReceived(BaseSerializer* serializer, BaseObject* object);
+    // Where a received file goes, or null for the serializer's fileDirectory.
+    virtual BaseString* destinationForFile(BaseSerializer* serializer, BaseDictionary* attributes);
+    virtual void progress(BaseSerializer* serializer, uint64_t filesSent, uint64_t filesDone, uint64_t bytes);
+};
+
+class BaseSerializer : public BaseObject, public BaseThread {
+public:
+    static constexpr uint64_t MaxBytesLength = 16u << 20;
+    static constexpr int64_t MaxMembers = 1000000;
+
+    explicit BaseSerializer(IOAbstract* stream, SerializerDelegate* delegate = nullptr);
+    ~BaseSerializer() override;
+
+    // Writes one record for object (nothing for null) and flushes. False when the graph cannot travel
+    // (nothing is written then) or the stream failed (bytes before the failure stay written).
+    bool writeObject(const BaseObject* object);
+    // The next root object, owned by the caller's pool, or null at the end of the data or on any failure.
+    BaseObject* readObject();
+
+    void setRootObject(BaseObject* object);
+    BaseObject* rootObject() const { return rootObject_; }
+    BaseString* fileDirectory() const { return fileDirectory_; }
+    void setFileDirectory(BaseString* directory);
+    uint64_t filesSent() const { return filesSent_; }
+    uint64_t filesDone() const { return filesDone_; }
+    uint64_t fileBytes() const { return fileBytes_; }
+
+    IOAbstract* baseStream() const { return baseStream_; }
+
+    void writeCompactInteger(int64_t value);
+    void writeCompactInt32(int32_t value);
+    // False when the magnitude does not fit the width; a stream failure throws IOException.
+    bool readCompactInteger(int64_t* value);
+    bool readCompactInt32(int32_t* value);
+
+    // The system's temporary directory, ending in "/"; one process-wide string.
+    static BaseString* temporaryDirectoryPath();
+
+    const char* className() const override;
+
+protected:
+    void threadMethod() override;
+
+private:
+    bool readCompact(uint64_t maxMagnitude, int64_t* value);
+    void writeRecord(const BaseObject* object);
+    void writeBytes(const char* bytes, uint64_t length);
+    BaseObject* readRecord(int depth);
+    BaseObject* readPayload(int32_t tag, int depth);
+    BaseObject* readString();
+    BaseObject* readBuffer();
+    BaseObject* readArray(int depth);
+    BaseObject* readDictionary(int depth);
+    bool readLength(uint64_t limit, uint64_t* length);
+
+    IOExceptionFilter* stream_;
+    SerializerDelegate* delegate_;
+    IOAbstract* baseStream_;
+    BaseObject* rootObject_ = nullptr;
+    uint64_t filesSent_ = 0;
+    uint64_t filesDone_ = 0;
+    uint64_t fileBytes_ = 0;
+    BaseString* fileDirectory_ = nullptr;
+    BaseString* pathBuffer_ = nullptr;
+};
