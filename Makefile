@@ -7,7 +7,7 @@ SANITIZE_ENV := ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1 \
                 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
                 LSAN_OPTIONS=report_objects=1
 
-.PHONY: all build test test-sanitize run clean
+.PHONY: all build test test-sanitize test-tsan run clean
 
 all: build
 
@@ -27,9 +27,18 @@ test-sanitize: build-sanitize/CMakeCache.txt
 	cmake --build build-sanitize -j $(JOBS)
 	cd build-sanitize && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)
 
+# The tests that start threads, under ThreadSanitizer.
+TSAN_TESTS := 'Thread|Serializer|Pool|Shared|Intern|Concurrent'
+build-tsan/CMakeCache.txt:
+	cmake -S . -B build-tsan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DZEPHRANE_TSAN=ON
+
+test-tsan: build-tsan/CMakeCache.txt
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS) -R $(TSAN_TESTS)
+
 run:
 	@echo "make run starts the stand-in simulator with the bridge running; it arrives with the simulator stand-in."
 	@exit 1
 
 clean:
-	rm -rf build build-sanitize dist
+	rm -rf build build-sanitize build-tsan dist

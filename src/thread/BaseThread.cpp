@@ -1,7 +1,6 @@
 #include "thread/BaseThread.h"
 
 #include <map>
-#include <vector>
 
 #include "base/AutoreleasePool.h"
 #include "base/StringFormat.h"
@@ -12,22 +11,33 @@
 
 namespace {
 
-// Maps OS thread ids to their BaseThread. Placeholders made for unknown threads belong to the table.
-struct ThreadIdTable {
-    // The manager must outlive the placeholders, which leave its registry when the table goes.
-    ThreadIdTable() { sharedThreadManager(); }
-    ~ThreadIdTable() {
-        for (DummyThread* placeholder : placeholders) release(placeholder);
-    }
-
+// Maps OS thread ids to their BaseThread and counts the threads still running. It is made once and never
+// destroyed: a thread stopped from itself is detached and may finish its last steps while the process or
+// the module is shutting down, so nothing it touches may go away under it.
+struct ThreadBookkeeping {
     std::mutex mutex;
     std::map<std::thread::id, BaseThread*> entries;
-    std::vector<DummyThread*> placeholders;
+    std::condition_variable allEnded;
+    int liveThreads = 0;
 };
 
-ThreadIdTable& idTable() {
-    static ThreadIdTable table;
-    return table;
+ThreadBookkeeping& bookkeeping() {
+    static ThreadBookkeeping* instance = [] {
+        sharedThreadManager();  // placeholders register with it, so it must exist first
+        return new ThreadBookkeeping();
+    }();
+    return *instance;
+}
+
+void threadBegins() {
+    std::lock_guard<std::mutex> guard(bookkeeping().mutex);
+    ++bookkeeping().liveThreads;
+}
+
+void threadEnds() {
+    ThreadBookkeeping& books = bookkeeping();
+    std::lock_guard<std::mutex> guard(books.mutex);
+    if (--books.liveThreads == 0) books.allEnded.notify_all();
 }
 
 }  // namespace
@@ -46,12 +56,25 @@ bool BaseThread::hasThread() {
     return thread_.joinable();
 }
 
+// The owner reference is taken here, before the thread exists, and handed to the thread: taken on the new
+// thread instead, a starter that drops its own reference right after startThread could destroy the object
+// before the thread holds it.
 bool BaseThread::startThread() {
     {
         std::lock_guard<std::mutex> guard(threadMutex_);
         if (thread_.joinable()) return false;
+        BaseObject* owner = retainOwner_ ? dynamic_cast<BaseObject*>(this) : nullptr;
+        retain(owner);
         setRunning(true);
-        thread_ = std::thread(threadEntry, this);
+        threadBegins();
+        try {
+            thread_ = std::thread(threadEntry, this, owner);
+        } catch (...) {
+            threadEnds();
+            setRunning(false);
+            release(owner);
+            throw;
+        }
     }
     setThreadState(THREAD_LAUNCHED);
     waitWhileThreadState(THREAD_LAUNCHED);
@@ -119,40 +142,43 @@ uint8_t BaseThread::threadState() {
 }
 
 BaseThread* BaseThread::threadForId(std::thread::id id, BaseThread* object) {
-    ThreadIdTable& table = idTable();
-    std::lock_guard<std::mutex> guard(table.mutex);
+    ThreadBookkeeping& books = bookkeeping();
+    std::lock_guard<std::mutex> guard(books.mutex);
     if (id == std::thread::id()) {
-        table.entries.erase(std::this_thread::get_id());
+        books.entries.erase(std::this_thread::get_id());
         return nullptr;
     }
-    auto found = table.entries.find(id);
-    if (found != table.entries.end()) return found->second;
-    if (!object) {
-        auto* placeholder = new DummyThread();
-        table.placeholders.push_back(placeholder);
-        object = placeholder;
-    }
-    table.entries.emplace(id, object);
+    auto found = books.entries.find(id);
+    if (found != books.entries.end()) return found->second;
+    // A placeholder lives as long as the process, like the table that holds it.
+    if (!object) object = new DummyThread();
+    books.entries.emplace(id, object);
     return object;
 }
 
-void BaseThread::threadEntry(BaseThread* self) {
+bool BaseThread::waitForAllThreadsToEnd(std::chrono::milliseconds limit) {
+    ThreadBookkeeping& books = bookkeeping();
+    std::unique_lock<std::mutex> lock(books.mutex);
+    return books.allEnded.wait_for(lock, limit, [&] { return books.liveThreads == 0; });
+}
+
+void BaseThread::threadEntry(BaseThread* self, BaseObject* heldOwner) {
     threadForId(std::this_thread::get_id(), self);
     self->waitForThreadState(THREAD_LAUNCHED);
     self->setThreadState(THREAD_RUNNING);
-    self->runOwnedWork();
+    self->runOwnedWork(heldOwner);
     // The object may be gone now: only the thread's own bookkeeping is left.
     threadForId(std::thread::id(), nullptr);
+    threadEnds();
 }
 
-// Runs the work inside the thread's pool, holding the owner. The state becomes THREAD_FINISHED before the
-// owner is given back, because that release may destroy this object here, on its own thread.
-void BaseThread::runOwnedWork() {
+// Runs the work inside the thread's pool. The state becomes THREAD_FINISHED before the owner reference is
+// given back, because that release may destroy this object here, on its own thread.
+void BaseThread::runOwnedWork(BaseObject* heldOwner) {
     AutoreleasePool pool;
-    BaseObject* owner = dynamic_cast<BaseObject*>(this);
-    bool holdsOwner = retainOwner_ && owner;
-    if (holdsOwner) retain(owner);
-    if (owner) setCurrentThreadName(stringWithFormat("%s (%p)", owner->className(), owner)->chars());
+    if (BaseObject* owner = dynamic_cast<BaseObject*>(this)) {
+        setCurrentThreadName(stringWithFormat("%s (%p)", owner->className(), owner)->chars());
+    }
     try {
         threadMethod();
     } catch (IOException* exception) {
@@ -160,5 +186,5 @@ void BaseThread::runOwnedWork() {
     } catch (...) {
     }
     setThreadState(THREAD_FINISHED);
-    if (holdsOwner) release(owner);
+    release(heldOwner);
 }

@@ -9,10 +9,13 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <thread>
+
+class BaseObject;
 
 enum BaseThreadState : uint8_t {
     THREAD_IDLE = 0,
@@ -46,6 +49,10 @@ public:
     // object, or with a new placeholder DummyThread when object is null; a known id returns its entry.
     static BaseThread* threadForId(std::thread::id id, BaseThread* object);
 
+    // Waits until every thread started through BaseThread has ended, those stopped from themselves
+    // included; false when limit passed first. Called before the code of the module goes away.
+    static bool waitForAllThreadsToEnd(std::chrono::milliseconds limit);
+
 protected:
     // The work, run on the object's own thread.
     virtual void threadMethod() = 0;
@@ -54,8 +61,8 @@ protected:
     void setRunning(bool value) { running_.store(value, std::memory_order_release); }
 
 private:
-    static void threadEntry(BaseThread* self);
-    void runOwnedWork();
+    static void threadEntry(BaseThread* self, BaseObject* heldOwner);
+    void runOwnedWork(BaseObject* heldOwner);
     // Waits until the state is no longer `state` (the other side may already have moved past the one
     // asked for, so waiting for an exact value could wait forever).
     void waitWhileThreadState(uint8_t state);

@@ -1,0 +1,217 @@
+#include <gtest/gtest.h>
+
+#include <pthread.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include "base/AutoreleasePool.h"
+#include "io/IOException.h"
+#include "thread/BaseThread.h"
+#include "thread/BaseThreadManager.h"
+#include "thread/DummyThread.h"
+
+namespace {
+
+// A worker whose behaviour each test chooses.
+class Worker : public BaseObject, public BaseThread {
+public:
+    enum class Mode { LoopUntilStopped, ReturnAtOnce, ThrowIOException, ThrowOther, StopItself };
+
+    explicit Worker(Mode mode, std::atomic<int>* destroyed = nullptr)
+        : BaseThread(true, false), mode_(mode), destroyed_(destroyed) {}
+    ~Worker() override {
+        stopThread();
+        if (destroyed_) ++*destroyed_;
+    }
+
+    std::atomic<int> passes{0};
+    std::atomic<int> countSeenInThread{0};
+    std::string nameSeen;
+    BaseThread* idEntrySeen = nullptr;
+
+protected:
+    void threadMethod() override {
+        countSeenInThread = retainCount();
+        char name[32] = {};
+        pthread_getname_np(pthread_self(), name, sizeof(name));
+        nameSeen = name;
+        idEntrySeen = threadForId(std::this_thread::get_id(), nullptr);
+        switch (mode_) {
+            case Mode::ReturnAtOnce: return;
+            case Mode::ThrowIOException: throw new IOException();
+            case Mode::ThrowOther: throw std::runtime_error("escaped");
+            case Mode::StopItself: stopThread(); return;
+            case Mode::LoopUntilStopped:
+                while (running()) {
+                    ++passes;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+        }
+    }
+
+private:
+    Mode mode_;
+    std::atomic<int>* destroyed_;
+};
+
+// Waits (with a generous deadline) for a condition another thread brings about.
+template <class Condition>
+bool eventually(Condition condition) {
+    for (int i = 0; i < 5000; ++i) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return condition();
+}
+
+}  // namespace
+
+TEST(ThreadLifecycle, StartTwiceStopTwiceAndRestart) {
+    auto* worker = new Worker(Worker::Mode::LoopUntilStopped);
+    EXPECT_FALSE(worker->stopThread());  // never started
+    EXPECT_TRUE(worker->startThread());
+    EXPECT_FALSE(worker->startThread());
+    EXPECT_TRUE(eventually([&] { return worker->passes > 0; }));
+    EXPECT_TRUE(worker->stopThread());
+    EXPECT_EQ(worker->threadState(), THREAD_IDLE);
+    EXPECT_FALSE(worker->hasThread());
+    EXPECT_FALSE(worker->stopThread());
+    int before = worker->passes;
+    EXPECT_TRUE(worker->startThread());
+    EXPECT_TRUE(eventually([&] { return worker->passes > before; }));
+    EXPECT_TRUE(worker->stopThread());
+    release(worker);
+}
+
+TEST(ThreadLifecycle, WorkThatEndsByItselfStillNeedsAStop) {
+    auto* worker = new Worker(Worker::Mode::ReturnAtOnce);
+    EXPECT_TRUE(worker->startThread());
+    EXPECT_TRUE(eventually([&] { return worker->threadState() == THREAD_FINISHED; }));
+    EXPECT_FALSE(worker->startThread());
+    EXPECT_TRUE(worker->stopThread());
+    EXPECT_TRUE(worker->startThread());
+    EXPECT_TRUE(worker->stopThread());
+    release(worker);
+}
+
+TEST(ThreadLifecycle, OwnerIsHeldWhileTheWorkRuns) {
+    std::atomic<int> destroyed{0};
+    auto* worker = new Worker(Worker::Mode::LoopUntilStopped, &destroyed);
+    worker->startThread();
+    EXPECT_TRUE(eventually([&] { return worker->passes > 0; }));
+    EXPECT_EQ(worker->countSeenInThread, 2);
+    // The last outside reference goes while the work runs: the object lives on until stopped.
+    BaseThread* asThread = worker;
+    retain(worker);
+    release(worker);
+    EXPECT_EQ(destroyed, 0);
+    asThread->stopThread();
+    EXPECT_EQ(destroyed, 0);
+    release(worker);
+    EXPECT_EQ(destroyed, 1);
+}
+
+// The starter drops its reference as soon as startThread returns, racing the new thread: whichever
+// reference goes last destroys the object, exactly once, on either thread.
+TEST(ThreadLifecycle, StarterDroppingItsReferenceAtOnceIsSafe) {
+    std::atomic<int> destroyed{0};
+    for (int i = 0; i < 200; ++i) {
+        auto* worker = new Worker(Worker::Mode::ReturnAtOnce, &destroyed);
+        worker->startThread();
+        release(worker);
+    }
+    EXPECT_TRUE(eventually([&] { return destroyed == 200; }));
+    EXPECT_TRUE(BaseThread::waitForAllThreadsToEnd(std::chrono::seconds(5)));
+}
+
+TEST(ThreadLifecycle, StopFromTheThreadItselfReturnsAtOnce) {
+    std::atomic<int> destroyed{0};
+    auto* worker = new Worker(Worker::Mode::StopItself, &destroyed);
+    worker->startThread();
+    EXPECT_TRUE(eventually([&] { return worker->threadState() == THREAD_FINISHED; }));
+    EXPECT_FALSE(worker->hasThread());  // detached by its own stop
+    EXPECT_FALSE(worker->stopThread());
+    release(worker);
+    EXPECT_EQ(destroyed, 1);
+    EXPECT_TRUE(BaseThread::waitForAllThreadsToEnd(std::chrono::seconds(5)));
+}
+
+TEST(ThreadExceptions, EscapingExceptionsAreAbsorbed) {
+    for (auto mode : {Worker::Mode::ThrowIOException, Worker::Mode::ThrowOther}) {
+        auto* worker = new Worker(mode);
+        worker->startThread();
+        EXPECT_TRUE(eventually([&] { return worker->threadState() == THREAD_FINISHED; }));
+        EXPECT_TRUE(worker->stopThread());
+        release(worker);
+    }
+}
+
+TEST(ThreadIdentity, NameAndIdTableDuringTheWork) {
+    auto* worker = new Worker(Worker::Mode::ReturnAtOnce);
+    worker->startThread();
+    worker->stopThread();
+    EXPECT_EQ(worker->nameSeen, std::string("BaseObject (000"));  // the first 15 bytes of "%s (%p)"
+    EXPECT_EQ(worker->idEntrySeen, static_cast<BaseThread*>(worker));
+    release(worker);
+}
+
+TEST(ThreadIdentity, UnknownThreadsGetOnePlaceholderEach) {
+    std::thread::id foreign;
+    std::thread other([&] { foreign = std::this_thread::get_id(); });
+    other.join();
+    BaseThread* first = BaseThread::threadForId(foreign, nullptr);
+    ASSERT_NE(first, nullptr);
+    EXPECT_NE(dynamic_cast<DummyThread*>(first), nullptr);
+    EXPECT_EQ(BaseThread::threadForId(foreign, nullptr), first);
+    EXPECT_FALSE(first->hasThread());
+}
+
+TEST(ThreadRegistry, EveryThreadObjectIsRegisteredWhileItLives) {
+    size_t before = sharedThreadManager()->registeredCount();
+    auto* worker = new Worker(Worker::Mode::ReturnAtOnce);
+    EXPECT_TRUE(sharedThreadManager()->isRegistered(worker));
+    EXPECT_EQ(sharedThreadManager()->registeredCount(), before + 1);
+    release(worker);
+    EXPECT_EQ(sharedThreadManager()->registeredCount(), before);
+}
+
+TEST(ThreadRegistry, ConcurrentStartsAndStopsFromManyThreads) {
+    std::vector<std::thread> controllers;
+    for (int c = 0; c < 4; ++c) {
+        controllers.emplace_back([] {
+            for (int i = 0; i < 25; ++i) {
+                auto* worker = new Worker(Worker::Mode::LoopUntilStopped);
+                worker->startThread();
+                worker->stopThread();
+                release(worker);
+            }
+        });
+    }
+    for (auto& controller : controllers) controller.join();
+}
+
+TEST(ThreadReady, StarterWaitsForTheReadyReport) {
+    class ReadyWorker : public BaseObject, public BaseThread {
+    public:
+        ReadyWorker() : BaseThread(true, true) {}
+        ~ReadyWorker() override { stopThread(); }
+        std::atomic<bool> prepared{false};
+
+    protected:
+        void threadMethod() override {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            prepared = true;
+            setThreadState(THREAD_READY);
+            while (running()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    };
+    auto* worker = new ReadyWorker();
+    worker->startThread();
+    EXPECT_TRUE(worker->prepared);
+    release(worker);
+}
