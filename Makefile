@@ -7,7 +7,7 @@ SANITIZE_ENV := ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1 \
                 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
                 LSAN_OPTIONS=report_objects=1
 
-.PHONY: all build test test-sanitize test-tsan run clean
+.PHONY: all build test test-sanitize test-tsan fuzz bench run clean
 
 all: build
 
@@ -36,9 +36,28 @@ test-tsan: build-tsan/CMakeCache.txt
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS) -R $(TSAN_TESTS)
 
+# Each libFuzzer target runs FUZZ_SECONDS on a scratch corpus seeded from fuzz/corpus/<target>.
+FUZZ_SECONDS ?= 60
+FUZZERS := SerializerFuzzer
+build-fuzz/CMakeCache.txt:
+	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEPHRANE_FUZZ=ON
+
+fuzz: build-fuzz/CMakeCache.txt
+	cmake --build build-fuzz -j $(JOBS)
+	@for target in $(FUZZERS); do \
+	  seeds=fuzz/corpus/$$(echo $$target | sed 's/Fuzzer$$//' | tr A-Z a-z); \
+	  scratch=build-fuzz/corpus-$$target; mkdir -p $$scratch; \
+	  echo "fuzzing $$target for $(FUZZ_SECONDS) s"; \
+	  build-fuzz/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    -artifact_prefix=build-fuzz/ $$scratch $$seeds || exit 1; \
+	done
+
+bench: build
+	build/bench/serializer_bench
+
 run:
 	@echo "make run starts the stand-in simulator with the bridge running; it arrives with the simulator stand-in."
 	@exit 1
 
 clean:
-	rm -rf build build-sanitize build-tsan dist
+	rm -rf build build-sanitize build-tsan build-fuzz dist
