@@ -31,8 +31,9 @@ public:
     std::optional<int> exitStatus();
 
 private:
-    ChildProcess(int pid, int input, int output, int errors) : pid_(pid), input_(input), output_(output), errors_(errors) {}
-    bool drain(int& descriptor, std::string& into);
+    ChildProcess(int pid, int input, int output, int errors)
+        : pid_(pid), input_(input), output_(output), errors_(errors) {}
+    void drain(int& descriptor, std::string& into);
 
     int pid_;
     int input_;

@@ -29,8 +29,8 @@ std::vector<Symbol> dynamicSymbols(const std::string& options) {
         if (words.size() < 2) continue;
         const std::string& full = words.back();
         size_t at = full.find('@');
-        symbols.push_back({full.substr(0, at), at == std::string::npos ? "" : full.substr(full.find_first_not_of('@', at)),
-                           words[words.size() - 2][0]});
+        std::string version = at == std::string::npos ? "" : full.substr(full.find_first_not_of('@', at));
+        symbols.push_back({full.substr(0, at), version, words[words.size() - 2][0]});
     }
     return symbols;
 }

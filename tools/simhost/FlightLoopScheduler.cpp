@@ -74,7 +74,8 @@ bool FlightLoopScheduler::takeDue(size_t index, double now, Registration& due) {
 void FlightLoopScheduler::finishCall(const Registration& called, float next, double now) {
     std::lock_guard<std::mutex> guard(mutex_);
     for (Registration& registration : registrations_) {
-        if (registration.removed || registration.callback != called.callback || registration.refcon != called.refcon) continue;
+        bool same = registration.callback == called.callback && registration.refcon == called.refcon;
+        if (registration.removed || !same) continue;
         registration.lastCall = now;
         schedule(registration, next);
         return;

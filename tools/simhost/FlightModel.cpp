@@ -29,7 +29,9 @@ constexpr double EarthRadius = 6371000.0;
 
 double radians(double degrees) { return degrees * std::numbers::pi / 180.0; }
 double degrees(double radians) { return radians * 180.0 / std::numbers::pi; }
-double wave(double swing, double period, double time) { return swing * std::sin(2.0 * std::numbers::pi * time / period); }
+double wave(double swing, double period, double time) {
+    return swing * std::sin(2.0 * std::numbers::pi * time / period);
+}
 double waveRate(double swing, double period, double time) {
     double omega = 2.0 * std::numbers::pi / period;
     return swing * omega * std::cos(omega * time);

@@ -65,7 +65,8 @@ bool MenuRegistry::callHandler(const std::string& title, void* itemRef) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
         for (const Menu& menu : menus_) {
-            if (menu.title == title && menu.handler && !choice.handler) choice = Choice{menu.handler, menu.menuRef, itemRef};
+            if (menu.title != title || !menu.handler || choice.handler) continue;
+            choice = Choice{menu.handler, menu.menuRef, itemRef};
         }
     }
     return invoke(choice);

@@ -118,20 +118,19 @@ bool ChildProcess::readOutput(int timeoutMs, std::string& out, std::string& err)
 }
 
 // Reads what the pipe holds now; closes it at its end.
-bool ChildProcess::drain(int& descriptor, std::string& into) {
+void ChildProcess::drain(int& descriptor, std::string& into) {
     char buffer[ReadChunk];
     while (descriptor >= 0) {
         pollfd entry{descriptor, POLLIN, 0};
-        if (poll(&entry, 1, 0) <= 0) return true;
+        if (poll(&entry, 1, 0) <= 0) return;
         ssize_t n = read(descriptor, buffer, sizeof(buffer));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             closeDescriptor(descriptor);
-            return false;
+            return;
         }
         into.append(buffer, static_cast<size_t>(n));
     }
-    return false;
 }
 
 bool ChildProcess::interrupt() { return !status_ && kill(pid_, SIGINT) == 0; }
