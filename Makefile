@@ -7,7 +7,7 @@ SANITIZE_ENV := ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1 \
                 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
                 LSAN_OPTIONS=report_objects=1
 
-.PHONY: all build test test-sanitize test-tsan fuzz bench run clean
+.PHONY: all build test test-sanitize test-tsan fuzz bench run package clean
 
 all: build
 
@@ -55,9 +55,16 @@ fuzz: build-fuzz/CMakeCache.txt
 bench: build
 	build/bench/serializer_bench
 
-run:
-	@echo "make run starts the stand-in simulator with the bridge running; it arrives with the simulator stand-in."
-	@exit 1
+# The stand-in simulator flying its circuit with the bridge started; a status line each second until Ctrl-C,
+# which stops the bridge and unloads the plug-in.
+run: build
+	build/tools/simhost/simhost --plugin build/Zephrane/lin_x64/Zephrane.xpl --start
+
+# The plug-in in the folder layout X-Plane loads: dist/Zephrane/lin_x64/Zephrane.xpl.
+package: build
+	rm -rf dist/Zephrane
+	mkdir -p dist/Zephrane/lin_x64
+	cp build/Zephrane/lin_x64/Zephrane.xpl dist/Zephrane/lin_x64/
 
 clean:
 	rm -rf build build-sanitize build-tsan build-fuzz dist

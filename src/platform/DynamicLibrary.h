@@ -1,0 +1,24 @@
+// DynamicLibrary: a shared object loaded at run time, its symbols looked up by name. The object owns the
+// loaded module and unloads it when destroyed; symbols found through it are valid only until then.
+#pragma once
+
+#include <memory>
+#include <string>
+
+class DynamicLibrary {
+public:
+    // Loads the module at path with every symbol resolved at once; null and a reason when that fails.
+    static std::unique_ptr<DynamicLibrary> open(const std::string& path, std::string* error);
+
+    ~DynamicLibrary();
+    DynamicLibrary(const DynamicLibrary&) = delete;
+    DynamicLibrary& operator=(const DynamicLibrary&) = delete;
+
+    // The address of the named symbol, or null when the module does not define it.
+    void* symbol(const char* name) const;
+
+private:
+    explicit DynamicLibrary(void* handle) : handle_(handle) {}
+
+    void* handle_;
+};

@@ -1,0 +1,17 @@
+// The five functions through which the simulator's plug-in manager drives the module. They are the only
+// symbols the module exports; the simulator calls each of them on its main thread.
+#pragma once
+
+extern "C" {
+
+// Writes the plug-in's name, signature and description into the simulator's buffers and builds the menu.
+__attribute__((visibility("default"))) int XPluginStart(char* outName, char* outSignature, char* outDescription);
+// Stops the bridge (warning when it is not running).
+__attribute__((visibility("default"))) void XPluginStop(void);
+// Answers 1; enabling never starts the bridge.
+__attribute__((visibility("default"))) int XPluginEnable(void);
+// Stops the bridge, exactly as XPluginStop does.
+__attribute__((visibility("default"))) void XPluginDisable(void);
+// Ignores every message from other plug-ins.
+__attribute__((visibility("default"))) void XPluginReceiveMessage(int inFromWho, int inMessage, void* inParam);
+}

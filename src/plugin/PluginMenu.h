@@ -1,0 +1,17 @@
+// PluginMenu: the "Zephrane" submenu under the simulator's Plugins menu, with the commands that start and
+// stop the bridge. The simulator owns the menu; the module never removes it and keeps no menu identifiers.
+#pragma once
+
+#include <cstdint>
+
+class PluginMenu {
+public:
+    // The item references the simulator hands back to the handler.
+    static constexpr intptr_t StartItemReference = 1;
+    static constexpr intptr_t StopItemReference = 2;
+
+    // Adds the "Zephrane" item to the Plugins menu and attaches the submenu to it. Main thread only.
+    static void build();
+    // The menu handler: 1 starts the bridge, 2 stops it, anything else is ignored.
+    static void handle(void* menuRef, void* itemRef);
+};

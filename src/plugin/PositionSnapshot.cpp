@@ -1,0 +1,50 @@
+#include "plugin/PositionSnapshot.h"
+
+#include "XPLMProcessing.h"
+
+namespace {
+
+// A flight loop result asking to be called again at the next frame.
+constexpr float EveryFrame = -1.0f;
+
+// A dataref the simulator does not know reads as 0 without handing it a null handle.
+double readDataref(XPLMDataRef handle, DatarefReading reading) {
+    if (!handle) return 0.0;
+    return reading == DatarefReading::Double ? XPLMGetDatad(handle) : static_cast<double>(XPLMGetDataf(handle));
+}
+
+}  // namespace
+
+PositionSnapshot::~PositionSnapshot() { stop(); }
+
+void PositionSnapshot::start() {
+    if (running_) return;
+    for (size_t i = 0; i < PositionFieldCount; ++i) handles_[i] = XPLMFindDataRef(PositionFields[i].dataref);
+    refresh();
+    XPLMRegisterFlightLoopCallback(refreshEachFrame, EveryFrame, this);
+    running_ = true;
+}
+
+void PositionSnapshot::stop() {
+    if (!running_) return;
+    XPLMUnregisterFlightLoopCallback(refreshEachFrame, this);
+    running_ = false;
+}
+
+PositionSnapshot::Values PositionSnapshot::latest() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return values_;
+}
+
+float PositionSnapshot::refreshEachFrame(float, float, int, void* refcon) {
+    static_cast<PositionSnapshot*>(refcon)->refresh();
+    return EveryFrame;
+}
+
+// All ten are read before any is stored, so a report never mixes two frames.
+void PositionSnapshot::refresh() {
+    Values fresh;
+    for (size_t i = 0; i < PositionFieldCount; ++i) fresh[i] = readDataref(handles_[i], PositionFields[i].reading);
+    std::lock_guard<std::mutex> guard(mutex_);
+    values_ = fresh;
+}

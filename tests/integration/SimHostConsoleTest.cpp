@@ -1,0 +1,136 @@
+// simhost itself: its console answers bad input with one error line and carries on, its flight model moves
+// every value the bridge reports, and its strict mode stops a plug-in that calls it from another thread.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+
+#include "SimHostRun.h"
+
+namespace {
+
+void launch(SimHostProcess& host) {
+    ASSERT_TRUE(host.running()) << host.startError();
+    ASSERT_TRUE(host.expect("simhost: ready")) << host.output() << host.errors();
+}
+
+// The values listed by the datarefs command, by name.
+std::map<std::string, std::string> listDatarefs(SimHostProcess& host) {
+    host.send("datarefs");
+    std::map<std::string, std::string> values;
+    for (int i = 0; i < 10; ++i) {
+        std::string line = host.expectLine("simhost: dataref ");
+        size_t equals = line.rfind(" = ");
+        if (equals == std::string::npos) break;
+        values[line.substr(17, equals - 17)] = line.substr(equals + 3);
+    }
+    return values;
+}
+
+// Waits for the periodic status line of a later second.
+void waitForSecond(SimHostProcess& host, int second) {
+    ASSERT_TRUE(host.expect("simhost: t=" + std::to_string(second) + ".0s")) << host.output();
+}
+
+size_t lineCount(const std::string& text) { return occurrences(text, "\n"); }
+
+}  // namespace
+
+TEST(SimHostConsole, BadCommandsGetOneErrorLineEachAndChangeNothing) {
+    SimHostProcess host(SimHostProgram, strictRun());
+    launch(host);
+    const char* bad[] = {
+        "fly away",
+        "takeoff",
+        "click Land now",
+        "handler Zephrane one",
+        "handler Nowhere 1",
+        "set sim/flightmodel/position/groundspeed",
+        "set sim/no/such/dataref 1",
+        "set sim/flightmodel/position/groundspeed fast",
+        "set sim/flightmodel/position/groundspeed 1e39",
+        "set sim/flightmodel/position/latitude nan",
+        "set sim/flightmodel/position/latitude 12abc",
+        "enable",
+    };
+    for (const char* command : bad) host.send(command);
+    host.send("status");
+    std::string status = host.expectLine("simhost: t=");
+    ASSERT_FALSE(status.empty()) << host.output() << host.errors();
+    EXPECT_NE(status.find("bridge=stopped"), std::string::npos);
+    EXPECT_NE(status.find("speed=60.0m/s"), std::string::npos) << status;
+    host.collect();
+    EXPECT_EQ(lineCount(host.errors()), std::size(bad)) << host.errors();
+    EXPECT_EQ(occurrences(host.errors(), "simhost: error: "), std::size(bad)) << host.errors();
+    EXPECT_EQ(host.quit(), 0);
+}
+
+TEST(SimHostConsole, SetTakesTheLastWordAsTheValueSoNamesMayHoldSpaces) {
+    SimHostProcess host(SimHostProgram, strictRun());
+    launch(host);
+    host.send("set sim/flightmodel/position/local az -1.5");
+    ASSERT_TRUE(host.expect("simhost: set sim/flightmodel/position/local az = -1.5 (flight model frozen)"));
+    host.send("set sim/flightmodel/position/groundspeed 51.2");
+    ASSERT_TRUE(host.expect("simhost: set sim/flightmodel/position/groundspeed = 51.2"));
+    std::map<std::string, std::string> values = listDatarefs(host);
+    EXPECT_EQ(values["sim/flightmodel/position/local az"], "-1.5");
+    // A float dataref holds the float nearest to the value.
+    EXPECT_EQ(values["sim/flightmodel/position/groundspeed"], "51.200000762939453");
+    EXPECT_EQ(host.quit(), 0);
+}
+
+TEST(SimHostFlightModel, EveryValueMovesWhileFlyingAndNoneWhileFrozen) {
+    SimHostProcess host(SimHostProgram, strictRun({"--fps", "100"}));
+    launch(host);
+    std::map<std::string, std::string> before = listDatarefs(host);
+    waitForSecond(host, 2);
+    std::map<std::string, std::string> after = listDatarefs(host);
+    ASSERT_EQ(before.size(), 10u);
+    for (const auto& [name, value] : before) EXPECT_NE(after[name], value) << name;
+
+    host.send("freeze");
+    ASSERT_TRUE(host.expect("simhost: flight model frozen"));
+    std::map<std::string, std::string> frozen = listDatarefs(host);
+    waitForSecond(host, 3);
+    EXPECT_EQ(listDatarefs(host), frozen);
+    EXPECT_EQ(host.quit(), 0);
+}
+
+TEST(SimHostRunLength, DurationEndsTheRunCleanly) {
+    SimHostProcess host(SimHostProgram, strictRun({"--start", "--duration", "0.3"}));
+    ASSERT_TRUE(host.running()) << host.startError();
+    ASSERT_EQ(host.waitForExit(), 0) << host.output() << host.errors();
+    EXPECT_NE(host.output().find("simhost: duration reached"), std::string::npos);
+    EXPECT_NE(host.output().find("simhost: Zephrane: unloaded"), std::string::npos);
+}
+
+TEST(SimHostOptions, BadOptionsAndUnloadableModulesAreRefusedWithOneLine) {
+    SimHostProcess badRate(SimHostProgram, {"--fps", "0"});
+    EXPECT_EQ(badRate.waitForExit(), 2);
+    EXPECT_NE(badRate.errors().find("simhost: error: --fps needs a whole number"), std::string::npos);
+
+    SimHostProcess missing(SimHostProgram, {"--plugin", "/nonexistent/Zephrane.xpl"});
+    EXPECT_EQ(missing.waitForExit(), 1);
+    EXPECT_NE(missing.errors().find("simhost: error: cannot load /nonexistent/Zephrane.xpl"), std::string::npos);
+    EXPECT_EQ(lineCount(missing.errors()), 1u) << missing.errors();
+}
+
+TEST(SimHostThreadRule, StrictModeAbortsAtACallFromAnotherThread) {
+    SimHostProcess host(SimHostProgram, {"--plugin", OffThreadModule, "--strict", "--duration", RunLimitSeconds});
+    launch(host);
+    host.send("click Call from another thread");
+    std::optional<int> status = host.waitForExit();
+    ASSERT_TRUE(status.has_value()) << host.output();
+    EXPECT_NE(*status, 0);
+    EXPECT_NE(host.errors().find("simhost: XPLMFindDataRef called off the simulator's main thread"), std::string::npos)
+        << host.errors();
+}
+
+TEST(SimHostThreadRule, WithoutStrictACallFromAnotherThreadIsReportedAndTheRunGoesOn) {
+    SimHostProcess host(SimHostProgram, {"--plugin", OffThreadModule, "--duration", RunLimitSeconds});
+    launch(host);
+    host.send("click Call from another thread");
+    ASSERT_TRUE(host.expect("simhost: clicked \"Call from another thread\""));
+    EXPECT_EQ(host.quit(), 0);
+    EXPECT_EQ(host.errors(), "simhost: XPLMFindDataRef called off the simulator's main thread\n");
+}

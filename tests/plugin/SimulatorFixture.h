@@ -1,0 +1,35 @@
+// A test fixture that stands in for simhost's frame loop: the test's thread is the simulator's main thread,
+// the flight model is frozen so that datarefs keep the values a test sets, and every test must leave no
+// bridge and no flight loop behind.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "Simulator.h"
+#include "plugin/BridgeSwitch.h"
+
+class SimulatorFixture : public ::testing::Test {
+protected:
+    static constexpr double FrameSeconds = 1.0 / 60.0;
+
+    void SetUp() override {
+        simulator().threadGuard.bindToCurrentThread();
+        simulator().threadGuard.setStrict(false);
+        simulator().model.reset();
+        simulator().model.freeze();
+        violationsBefore_ = simulator().threadGuard.violations();
+    }
+
+    void TearDown() override {
+        if (BridgeSwitch::current()) BridgeSwitch::stop();
+        EXPECT_EQ(simulator().flightLoops.count(), 0u) << "a flight loop outlived its bridge";
+    }
+
+    static void runFrame() { simulator().runFrame(FrameSeconds); }
+    uint64_t newViolations() const { return simulator().threadGuard.violations() - violationsBefore_; }
+
+private:
+    uint64_t violationsBefore_ = 0;
+};

@@ -1,0 +1,40 @@
+// ConsoleCommands: what simhost does with one line typed on its console. Every command answers with a
+// line on standard output; an unknown command or a bad value gets a one-line error on standard error and
+// changes nothing.
+//   menu                         list the menus and their items
+//   click <item text>            choose the menu item with this text
+//   handler <menu title> <ref>   call a menu's handler with any item reference, as a stray item would
+//   enable | disable             enable or disable every plug-in
+//   set <dataref> <value>        freeze the flight model and set a dataref (the name may hold a space)
+//   datarefs                     list the datarefs and their values
+//   freeze | fly                 stop or resume the flight model
+//   status                       print the status line now
+//   help                         list the commands
+//   quit                         disable, stop and unload the plug-ins, then exit
+#pragma once
+
+#include <string>
+
+class SimHost;
+
+class ConsoleCommands {
+public:
+    explicit ConsoleCommands(SimHost& host) : host_(host) {}
+    void execute(const std::string& line);
+
+private:
+    void listMenus();
+    void click(const std::string& text);
+    void callHandler(const std::string& arguments);
+    void enablePlugins();
+    void disablePlugins();
+    void setDataref(const std::string& arguments);
+    void listDatarefs();
+    void freeze();
+    void fly();
+    void status();
+    void help();
+    void quit();
+
+    SimHost& host_;
+};

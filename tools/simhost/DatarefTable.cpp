@@ -1,0 +1,113 @@
+#include "DatarefTable.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace {
+
+struct KnownDataref {
+    const char* name;
+    DatarefType type;
+};
+
+// The aircraft's position and attitude, as X-Plane names and types them.
+constexpr KnownDataref KnownDatarefs[] = {
+    {"sim/flightmodel/position/latitude", DatarefType::Double},
+    {"sim/flightmodel/position/longitude", DatarefType::Double},
+    {"sim/flightmodel/position/elevation", DatarefType::Double},
+    {"sim/flightmodel/position/groundspeed", DatarefType::Float},
+    {"sim/flightmodel/position/hpath", DatarefType::Float},
+    {"sim/flightmodel/position/theta", DatarefType::Float},
+    {"sim/flightmodel/position/phi", DatarefType::Float},
+    {"sim/flightmodel/position/psi", DatarefType::Float},
+    {"sim/flightmodel/misc/slip", DatarefType::Float},
+    {"sim/flightmodel/position/local az", DatarefType::Float},
+};
+
+bool parseNumber(const std::string& text, double& number) {
+    const char* end = text.data() + text.size();
+    auto [stop, error] = std::from_chars(text.data(), end, number);
+    return error == std::errc() && stop == end && std::isfinite(number);
+}
+
+bool fitsFloat(double number) { return std::fabs(number) <= std::numeric_limits<float>::max(); }
+
+// The float nearest to number; beyond the float range, an infinity of the same sign.
+float narrow(double number) {
+    if (fitsFloat(number) || std::isnan(number)) return static_cast<float>(number);
+    return std::copysign(std::numeric_limits<float>::infinity(), static_cast<float>(std::signbit(number) ? -1 : 1));
+}
+
+}  // namespace
+
+DatarefTable::DatarefTable() {
+    for (const KnownDataref& known : KnownDatarefs) {
+        Dataref& dataref = datarefs_.emplace_back();
+        dataref.name = known.name;
+        dataref.type = known.type;
+    }
+}
+
+XPLMDataRef DatarefTable::find(const char* name) {
+    lookups_.fetch_add(1);
+    if (!name) return nullptr;
+    for (size_t i = 0; i < datarefs_.size(); ++i) {
+        if (datarefs_[i].name == name) return reinterpret_cast<XPLMDataRef>(static_cast<uintptr_t>(i + 1));
+    }
+    return nullptr;
+}
+
+DatarefTable::Dataref* DatarefTable::entryFor(XPLMDataRef handle) const {
+    auto number = reinterpret_cast<uintptr_t>(handle);
+    if (number == 0 || number > datarefs_.size()) return nullptr;
+    return const_cast<Dataref*>(&datarefs_[number - 1]);
+}
+
+DatarefTable::Dataref* DatarefTable::entryNamed(const std::string& name) const {
+    for (const Dataref& dataref : datarefs_) {
+        if (dataref.name == name) return const_cast<Dataref*>(&dataref);
+    }
+    return nullptr;
+}
+
+double DatarefTable::getDouble(XPLMDataRef handle) const {
+    const Dataref* dataref = entryFor(handle);
+    return dataref ? dataref->value.load() : 0.0;
+}
+
+float DatarefTable::getFloat(XPLMDataRef handle) const { return narrow(getDouble(handle)); }
+
+void DatarefTable::store(Dataref& dataref, double value) {
+    if (dataref.type == DatarefType::Float) value = narrow(value);
+    dataref.value.store(value);
+}
+
+bool DatarefTable::set(const std::string& name, double value) {
+    Dataref* dataref = entryNamed(name);
+    if (!dataref) return false;
+    store(*dataref, value);
+    return true;
+}
+
+DatarefTable::SetResult DatarefTable::setFromText(const std::string& name, const std::string& text) {
+    Dataref* dataref = entryNamed(name);
+    if (!dataref) return SetResult::UnknownName;
+    double number = 0.0;
+    if (!parseNumber(text, number)) return SetResult::BadValue;
+    if (dataref->type == DatarefType::Float && !fitsFloat(number)) return SetResult::BadValue;
+    store(*dataref, number);
+    return SetResult::Done;
+}
+
+double DatarefTable::value(const std::string& name) const {
+    const Dataref* dataref = entryNamed(name);
+    return dataref ? dataref->value.load() : 0.0;
+}
+
+std::vector<std::string> DatarefTable::names() const {
+    std::vector<std::string> all;
+    for (const Dataref& dataref : datarefs_) all.push_back(dataref.name);
+    return all;
+}

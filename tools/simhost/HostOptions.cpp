@@ -1,0 +1,68 @@
+#include "HostOptions.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace {
+
+bool parseSeconds(const std::string& text, double& seconds) {
+    const char* end = text.data() + text.size();
+    auto [stop, error] = std::from_chars(text.data(), end, seconds);
+    return error == std::errc() && stop == end && std::isfinite(seconds) && seconds > 0.0;
+}
+
+bool parseFrameRate(const std::string& text, int& rate) {
+    const char* end = text.data() + text.size();
+    auto [stop, error] = std::from_chars(text.data(), end, rate);
+    return error == std::errc() && stop == end && rate >= 1 && rate <= HostOptions::MaxFramesPerSecond;
+}
+
+}  // namespace
+
+std::optional<HostOptions> parseHostOptions(int argc, const char* const* argv, std::string* error) {
+    HostOptions options;
+    for (int i = 1; i < argc; ++i) {
+        std::string option = argv[i];
+        bool takesValue = option == "--plugin" || option == "--duration" || option == "--fps";
+        if (takesValue && i + 1 >= argc) {
+            *error = option + " needs a value";
+            return std::nullopt;
+        }
+        if (option == "--plugin") {
+            options.plugins.push_back(argv[++i]);
+        } else if (option == "--duration") {
+            double seconds = 0.0;
+            if (!parseSeconds(argv[++i], seconds)) {
+                *error = "--duration needs a positive number of seconds, not \"" + std::string(argv[i]) + "\"";
+                return std::nullopt;
+            }
+            options.duration = seconds;
+        } else if (option == "--fps") {
+            if (!parseFrameRate(argv[++i], options.framesPerSecond)) {
+                *error = "--fps needs a whole number from 1 to " + std::to_string(HostOptions::MaxFramesPerSecond) +
+                         ", not \"" + std::string(argv[i]) + "\"";
+                return std::nullopt;
+            }
+        } else if (option == "--start") {
+            options.start = true;
+        } else if (option == "--strict") {
+            options.strict = true;
+        } else if (option == "--help" || option == "-h") {
+            options.help = true;
+        } else {
+            *error = "unknown option \"" + option + "\"";
+            return std::nullopt;
+        }
+    }
+    return options;
+}
+
+const char* hostUsage() {
+    return "usage: simhost [--plugin PATH]... [--start] [--duration S] [--fps N] [--strict]\n"
+           "  --plugin PATH  load this plug-in (repeatable)\n"
+           "  --start        choose \"Start Zephrane bridge\" once the plug-ins are enabled\n"
+           "  --duration S   quit after S seconds\n"
+           "  --fps N        frames per second, 1 to 1000 (default 60)\n"
+           "  --strict       abort at the first XPLM call off the main thread\n"
+           "Type help once it runs for the console commands.\n";
+}

@@ -1,0 +1,56 @@
+// MenuRegistry: simhost's menu bar. It starts with the Plugins menu; plug-ins append items and attach
+// submenus through the XPLM menu functions, and the console chooses items by their text. Menu identifiers
+// handed to plug-ins are small numbers, so a stale or foreign identifier is recognised and ignored.
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "XPLMMenus.h"
+
+class MenuRegistry {
+public:
+    MenuRegistry();
+
+    XPLMMenuID pluginsMenu() const;
+    // Null when the parent or its item does not exist.
+    XPLMMenuID createMenu(const char* title, XPLMMenuID parent, int parentItem, XPLMMenuHandler_f handler,
+                          void* menuRef);
+    // The new item's index, or -1 when the menu does not exist.
+    int appendItem(XPLMMenuID menu, const char* text, void* itemRef);
+
+    // Chooses the first item with this text in a menu that has a handler; false when there is none.
+    // The handler runs without any lock held, so it may change the menus.
+    bool click(const std::string& text);
+    // Calls the handler of the menu titled title with any item reference; false when no such menu.
+    bool callHandler(const std::string& title, void* itemRef);
+    // One line per menu and per item, menus in the order they were made.
+    std::vector<std::string> listing() const;
+    // Back to the Plugins menu alone.
+    void clear();
+
+private:
+    struct Item {
+        std::string text;
+        void* itemRef;
+        int submenu = -1;
+    };
+    struct Menu {
+        std::string title;
+        XPLMMenuHandler_f handler;
+        void* menuRef;
+        std::vector<Item> items;
+    };
+    struct Choice {
+        XPLMMenuHandler_f handler = nullptr;
+        void* menuRef = nullptr;
+        void* itemRef = nullptr;
+    };
+
+    Menu* menuFor(XPLMMenuID id);
+    bool invoke(const Choice& choice);
+
+    mutable std::mutex mutex_;
+    std::vector<Menu> menus_;
+};

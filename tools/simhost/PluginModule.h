@@ -1,0 +1,53 @@
+// PluginModule: one plug-in loaded the way X-Plane loads it: the shared object is opened, its five
+// XPlugin entry points are looked up, and simhost calls them in X-Plane's order (start, enable, ...,
+// disable, stop). The object owns the loaded module; destroying it unloads the module.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/DynamicLibrary.h"
+
+class PluginModule {
+public:
+    static constexpr size_t IdentityBufferSize = 256;
+
+    // Null with a one-line reason when the file cannot be loaded or lacks an entry point.
+    static std::unique_ptr<PluginModule> load(const std::string& path, std::string* error);
+
+    // XPluginStart with three fresh buffers; keeps what the plug-in wrote into them.
+    int start();
+    int enable();
+    void disable();
+    void stop();
+
+    // True once XPluginStart has answered 1: the plug-in then expects XPluginStop before it is unloaded.
+    bool started() const { return started_; }
+    bool enabled() const { return enabled_; }
+    const std::string& path() const { return path_; }
+    const std::string& name() const { return name_; }
+    const std::string& signature() const { return signature_; }
+    const std::string& description() const { return description_; }
+
+private:
+    using StartFunction = int (*)(char*, char*, char*);
+    using VoidFunction = void (*)();
+    using EnableFunction = int (*)();
+    using MessageFunction = void (*)(int, int, void*);
+
+    PluginModule(std::unique_ptr<DynamicLibrary> library, std::string path);
+    bool resolve(std::string* error);
+
+    std::unique_ptr<DynamicLibrary> library_;
+    std::string path_;
+    StartFunction start_ = nullptr;
+    VoidFunction stop_ = nullptr;
+    EnableFunction enable_ = nullptr;
+    VoidFunction disable_ = nullptr;
+    MessageFunction receiveMessage_ = nullptr;
+    bool started_ = false;
+    bool enabled_ = false;
+    std::string name_;
+    std::string signature_;
+    std::string description_;
+};

@@ -1,0 +1,149 @@
+#include "SimHost.h"
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <thread>
+
+#include "ConsoleCommands.h"
+#include "HostOutput.h"
+#include "Simulator.h"
+#include "platform/InterruptSignal.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* LatitudeDataref = "sim/flightmodel/position/latitude";
+constexpr const char* LongitudeDataref = "sim/flightmodel/position/longitude";
+constexpr const char* ElevationDataref = "sim/flightmodel/position/elevation";
+constexpr const char* SpeedDataref = "sim/flightmodel/position/groundspeed";
+constexpr const char* CourseDataref = "sim/flightmodel/position/hpath";
+
+}  // namespace
+
+SimHost::SimHost(HostOptions options) : options_(std::move(options)) {}
+
+int SimHost::run() {
+    InterruptSignal::catchSignals();
+    simulator().threadGuard.bindToCurrentThread();
+    simulator().threadGuard.setStrict(options_.strict);
+    if (!loadPlugins()) {
+        shutDown();
+        return 1;
+    }
+    startPlugins();
+    if (options_.start) click(StartItem);
+    hostSay("ready");
+    runFrames();
+    if (InterruptSignal::received()) {
+        hostSay("interrupted");
+        click(StopItem);
+    }
+    shutDown();
+    hostSay("exit");
+    return 0;
+}
+
+bool SimHost::loadPlugins() {
+    for (const std::string& path : options_.plugins) {
+        std::string error;
+        std::unique_ptr<PluginModule> plugin = PluginModule::load(path, &error);
+        if (!plugin) {
+            hostComplain(error);
+            return false;
+        }
+        plugins_.push_back(std::move(plugin));
+    }
+    return true;
+}
+
+// X-Plane's order: every plug-in is started, then every one is enabled. A plug-in whose start fails is
+// unloaded at once.
+void SimHost::startPlugins() {
+    for (auto plugin = plugins_.begin(); plugin != plugins_.end();) {
+        int result = (*plugin)->start();
+        hostSay("plugin name: " + (*plugin)->name());
+        hostSay("plugin signature: " + (*plugin)->signature());
+        hostSay("plugin description: " + (*plugin)->description());
+        hostSay((*plugin)->name() + ": XPluginStart returned " + std::to_string(result));
+        plugin = result == 1 ? plugin + 1 : plugins_.erase(plugin);
+    }
+    for (const auto& plugin : plugins_) {
+        hostSay(plugin->name() + ": XPluginEnable returned " + std::to_string(plugin->enable()));
+    }
+}
+
+void SimHost::runFrames() {
+    const double period = 1.0 / options_.framesPerSecond;
+    const auto framePeriod = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(period));
+    Clock::time_point nextFrame = Clock::now();
+    while (!quitRequested_ && !InterruptSignal::received()) {
+        runConsoleCommands();
+        if (quitRequested_) break;
+        double previousTime = simulator().time();
+        simulator().runFrame(period);
+        sayStatusEachSecond(previousTime);
+        if (options_.duration && simulator().time() >= *options_.duration - period / 2) {
+            hostSay("duration reached");
+            break;
+        }
+        nextFrame += framePeriod;
+        Clock::time_point now = Clock::now();
+        // A host that fell behind (a slow plug-in, a stopped terminal) goes on from now instead of racing.
+        if (nextFrame < now) nextFrame = now;
+        std::this_thread::sleep_until(nextFrame);
+    }
+}
+
+void SimHost::runConsoleCommands() {
+    std::vector<std::string> lines;
+    console_.takeLines(lines);
+    ConsoleCommands commands(*this);
+    for (const std::string& line : lines) {
+        commands.execute(line);
+        if (quitRequested_) return;
+    }
+}
+
+void SimHost::sayStatusEachSecond(double previousTime) {
+    if (std::floor(simulator().time()) > std::floor(previousTime)) hostSay(statusLine());
+}
+
+std::string SimHost::statusLine() const {
+    const DatarefTable& datarefs = simulator().datarefs;
+    bool bridgeRunning = simulator().flightLoops.count() > 0;
+    char line[256];
+    std::snprintf(line, sizeof(line), "t=%.1fs lat=%.5f lon=%.5f alt=%.0fm speed=%.1fm/s course=%.0f bridge=%s",
+                  simulator().time(), datarefs.value(LatitudeDataref), datarefs.value(LongitudeDataref),
+                  datarefs.value(ElevationDataref), datarefs.value(SpeedDataref), datarefs.value(CourseDataref),
+                  bridgeRunning ? "running" : "stopped");
+    return line;
+}
+
+bool SimHost::click(const std::string& text) {
+    if (!simulator().menus.click(text)) {
+        hostComplain("no menu item \"" + text + "\"");
+        return false;
+    }
+    hostSay("clicked \"" + text + "\"");
+    return true;
+}
+
+// X-Plane's order at exit: disable the enabled plug-ins, stop them, unload them, the last loaded first.
+void SimHost::shutDown() {
+    while (!plugins_.empty()) {
+        std::unique_ptr<PluginModule>& plugin = plugins_.back();
+        std::string name = plugin->name().empty() ? plugin->path() : plugin->name();
+        if (plugin->enabled()) {
+            plugin->disable();
+            hostSay(name + ": XPluginDisable done");
+        }
+        if (plugin->started()) {
+            plugin->stop();
+            hostSay(name + ": XPluginStop done");
+        }
+        plugins_.pop_back();
+        hostSay(name + ": unloaded");
+    }
+}

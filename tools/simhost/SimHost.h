@@ -1,0 +1,43 @@
+// SimHost: the stand-in simulator's run from start to exit. It loads the plug-ins, starts and enables
+// them, runs the frame loop (flight model, flight loops, console commands, a status line once a second)
+// until quit, the duration or Ctrl-C, then disables, stops and unloads them. It owns the loaded plug-ins.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "HostOptions.h"
+#include "PluginModule.h"
+#include "platform/ConsoleInput.h"
+
+class SimHost {
+public:
+    // The menu items simhost chooses by itself: at launch with --start, and on Ctrl-C.
+    static constexpr const char* StartItem = "Start Zephrane bridge";
+    static constexpr const char* StopItem = "Stop Zephrane bridge";
+
+    explicit SimHost(HostOptions options);
+    // The process exit status.
+    int run();
+
+    const std::vector<std::unique_ptr<PluginModule>>& plugins() const { return plugins_; }
+    // Chooses a menu item by its text and says so; false (with an error line) when there is none.
+    bool click(const std::string& text);
+    void requestQuit() { quitRequested_ = true; }
+    // Time, position and whether the bridge runs (it registers its flight loop exactly while it runs).
+    std::string statusLine() const;
+
+private:
+    bool loadPlugins();
+    void startPlugins();
+    void runFrames();
+    void runConsoleCommands();
+    void sayStatusEachSecond(double previousTime);
+    void shutDown();
+
+    HostOptions options_;
+    std::vector<std::unique_ptr<PluginModule>> plugins_;
+    ConsoleInput console_;
+    bool quitRequested_ = false;
+};

@@ -1,0 +1,33 @@
+// Simulator: the state behind simhost's XPLM functions, one per process: the main-thread guard, the menus,
+// the datarefs, the flight model that writes them and the flight loops. The frame loop (simhost itself, or a
+// test standing in for it) calls runFrame on the main thread; plug-ins reach the rest through XPLM calls.
+#pragma once
+
+#include <cstdint>
+
+#include "DatarefTable.h"
+#include "FlightLoopScheduler.h"
+#include "FlightModel.h"
+#include "MainThreadGuard.h"
+#include "MenuRegistry.h"
+
+class Simulator {
+public:
+    MainThreadGuard threadGuard;
+    MenuRegistry menus;
+    DatarefTable datarefs;
+    FlightModel model{datarefs};
+    FlightLoopScheduler flightLoops;
+
+    // Moves the aircraft by seconds, then calls the flight loops that are due.
+    void runFrame(double seconds);
+    double time() const { return time_; }
+    uint64_t frames() const { return frames_; }
+
+private:
+    double time_ = 0.0;
+    uint64_t frames_ = 0;
+};
+
+// The process-wide simulator the XPLM functions use.
+Simulator& simulator();

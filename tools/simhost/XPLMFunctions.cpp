@@ -1,0 +1,52 @@
+// The XPLM functions simhost offers to plug-ins, with the SDK's C signatures. Each one first checks that it
+// runs on the main thread, then forwards to the process-wide simulator. The executable exports exactly
+// these names so that a loaded plug-in's undefined XPLM symbols resolve to them.
+#include "Simulator.h"
+#include "XPLMDataAccess.h"
+#include "XPLMMenus.h"
+#include "XPLMProcessing.h"
+
+extern "C" {
+
+XPLMMenuID XPLMFindPluginsMenu(void) {
+    simulator().threadGuard.check(__func__);
+    return simulator().menus.pluginsMenu();
+}
+
+XPLMMenuID XPLMCreateMenu(const char* inName, XPLMMenuID inParentMenu, int inParentItem, XPLMMenuHandler_f inHandler,
+                          void* inMenuRef) {
+    simulator().threadGuard.check(__func__);
+    return simulator().menus.createMenu(inName, inParentMenu, inParentItem, inHandler, inMenuRef);
+}
+
+int XPLMAppendMenuItem(XPLMMenuID inMenu, const char* inItemName, void* inItemRef, int) {
+    simulator().threadGuard.check(__func__);
+    return simulator().menus.appendItem(inMenu, inItemName, inItemRef);
+}
+
+XPLMDataRef XPLMFindDataRef(const char* inDataRefName) {
+    simulator().threadGuard.check(__func__);
+    return simulator().datarefs.find(inDataRefName);
+}
+
+double XPLMGetDatad(XPLMDataRef inDataRef) {
+    simulator().threadGuard.check(__func__);
+    return simulator().datarefs.getDouble(inDataRef);
+}
+
+float XPLMGetDataf(XPLMDataRef inDataRef) {
+    simulator().threadGuard.check(__func__);
+    return simulator().datarefs.getFloat(inDataRef);
+}
+
+void XPLMRegisterFlightLoopCallback(XPLMFlightLoop_f inFlightLoop, float inInterval, void* inRefcon) {
+    simulator().threadGuard.check(__func__);
+    simulator().flightLoops.registerCallback(inFlightLoop, inInterval, inRefcon);
+}
+
+void XPLMUnregisterFlightLoopCallback(XPLMFlightLoop_f inFlightLoop, void* inRefcon) {
+    simulator().threadGuard.check(__func__);
+    simulator().flightLoops.unregisterCallback(inFlightLoop, inRefcon);
+}
+
+}  // extern "C"
