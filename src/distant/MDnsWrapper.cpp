@@ -1,0 +1,126 @@
+#include "distant/MDnsWrapper.h"
+
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "base/SharedObjectsLock.h"
+#include "platform/DnsSdLibrary.h"
+#include "platform/DynamicLibrary.h"
+
+namespace {
+
+// The shared wrapper. Once its library has loaded it stays for the rest of the module's life, so that a
+// restarted bridge does not load the library again; the holder gives its reference back at unload.
+MDnsWrapper* sharedWrapper = nullptr;
+
+struct SharedWrapperHolder {
+    ~SharedWrapperHolder() {
+        MDnsWrapper* wrapper = nullptr;
+        {
+            std::lock_guard<std::recursive_mutex> guard(sharedObjectsMutex());
+            wrapper = sharedWrapper;
+        }
+        release(wrapper);
+    }
+} sharedWrapperHolder;
+
+int indexOf(const char* name) {
+    for (int i = 0; i < MDnsWrapper::FunctionCount; ++i) {
+        if (std::strcmp(MDnsWrapper::FunctionNames[i], name) == 0) return i;
+    }
+    return -1;
+}
+
+template <class Function>
+Function as(void* entry) {
+    return reinterpret_cast<Function>(entry);
+}
+
+}  // namespace
+
+const char* const MDnsWrapper::FunctionNames[FunctionCount] = {
+    "DNSServiceBrowse",       "DNSServiceResolve",      "DNSServiceProcessResult", "DNSServiceRefSockFD",
+    "DNSServiceRefDeallocate", "TXTRecordGetCount",      "TXTRecordGetValuePtr",    "TXTRecordGetItemAtIndex",
+    "DNSServiceRegister",     "TXTRecordGetLength",     "TXTRecordGetBytesPtr",    "TXTRecordSetValue",
+    "TXTRecordCreate",        "TXTRecordDeallocate",    "DNSServiceQueryRecord"};
+
+MDnsWrapper::MDnsWrapper() = default;
+
+MDnsWrapper::~MDnsWrapper() {
+    {
+        std::lock_guard<std::recursive_mutex> guard(sharedObjectsMutex());
+        if (sharedWrapper == this) sharedWrapper = nullptr;
+    }
+    if (library_) unload();
+}
+
+bool MDnsWrapper::load() {
+    if (library_) {
+        loaded_ = true;
+        return true;
+    }
+    prepareDnsSdLibrary();
+    std::string error;
+    library_ = DynamicLibrary::open(dnsSdLibraryName(), &error);
+    if (!library_) {
+        loaded_ = false;
+        return false;
+    }
+    for (int i = 0; i < FunctionCount; ++i) functions_[i] = library_->symbol(FunctionNames[i]);
+    loaded_ = true;
+    return true;
+}
+
+bool MDnsWrapper::unload() {
+    for (void*& entry : functions_) entry = nullptr;
+    library_.reset();
+    loaded_ = false;
+    return true;
+}
+
+void* MDnsWrapper::function(const char* name) const {
+    int index = indexOf(name);
+    return index < 0 ? nullptr : functions_[index];
+}
+
+DNSServiceRegisterFunction MDnsWrapper::registerFunction() const {
+    return as<DNSServiceRegisterFunction>(function("DNSServiceRegister"));
+}
+DNSServiceProcessResultFunction MDnsWrapper::processResultFunction() const {
+    return as<DNSServiceProcessResultFunction>(function("DNSServiceProcessResult"));
+}
+DNSServiceRefSockFDFunction MDnsWrapper::socketFunction() const {
+    return as<DNSServiceRefSockFDFunction>(function("DNSServiceRefSockFD"));
+}
+DNSServiceRefDeallocateFunction MDnsWrapper::deallocateFunction() const {
+    return as<DNSServiceRefDeallocateFunction>(function("DNSServiceRefDeallocate"));
+}
+TXTRecordCreateFunction MDnsWrapper::txtCreateFunction() const {
+    return as<TXTRecordCreateFunction>(function("TXTRecordCreate"));
+}
+TXTRecordSetValueFunction MDnsWrapper::txtSetValueFunction() const {
+    return as<TXTRecordSetValueFunction>(function("TXTRecordSetValue"));
+}
+TXTRecordGetLengthFunction MDnsWrapper::txtLengthFunction() const {
+    return as<TXTRecordGetLengthFunction>(function("TXTRecordGetLength"));
+}
+TXTRecordGetBytesPtrFunction MDnsWrapper::txtBytesFunction() const {
+    return as<TXTRecordGetBytesPtrFunction>(function("TXTRecordGetBytesPtr"));
+}
+TXTRecordDeallocateFunction MDnsWrapper::txtDeallocateFunction() const {
+    return as<TXTRecordDeallocateFunction>(function("TXTRecordDeallocate"));
+}
+
+// Guarded by the module-wide mutex: listening sockets may be made on any thread.
+MDnsWrapper* sharedMDnsWrapper() {
+    std::lock_guard<std::recursive_mutex> guard(sharedObjectsMutex());
+    if (sharedWrapper) return retain(sharedWrapper);
+    auto* wrapper = new MDnsWrapper();
+    sharedWrapper = wrapper;
+    if (!wrapper->load()) {
+        release(wrapper);  // its destructor clears the shared pointer, so the next call tries again
+        return nullptr;
+    }
+    return retain(wrapper);  // one reference for the caller, one kept by the holder
+}

@@ -1,0 +1,47 @@
+// MDnsWrapper: the DNS-SD client library, loaded at run time and its fifteen functions resolved by name.
+// One wrapper is shared by the process: sharedMDnsWrapper hands every caller a reference of its own, and
+// the listening sockets keep theirs while they are registered. When the library (or, later, the daemon it
+// talks to) is missing, the advertisement is simply off; every later call tries to load it again.
+#pragma once
+
+#include <memory>
+
+#include "base/BaseObject.h"
+#include "distant/DnsSdApi.h"
+
+class DynamicLibrary;
+
+class MDnsWrapper : public BaseObject {
+public:
+    // The names resolved, in table order.
+    static constexpr int FunctionCount = 15;
+    static const char* const FunctionNames[FunctionCount];
+
+    MDnsWrapper();
+    ~MDnsWrapper() override;
+
+    bool load();
+    bool unload();
+    bool isLoaded() const { return loaded_; }
+    // The table entry for a name of FunctionNames, or null.
+    void* function(const char* name) const;
+
+    // Typed access to the entries the system calls; null when absent.
+    DNSServiceRegisterFunction registerFunction() const;
+    DNSServiceProcessResultFunction processResultFunction() const;
+    DNSServiceRefSockFDFunction socketFunction() const;
+    DNSServiceRefDeallocateFunction deallocateFunction() const;
+    TXTRecordCreateFunction txtCreateFunction() const;
+    TXTRecordSetValueFunction txtSetValueFunction() const;
+    TXTRecordGetLengthFunction txtLengthFunction() const;
+    TXTRecordGetBytesPtrFunction txtBytesFunction() const;
+    TXTRecordDeallocateFunction txtDeallocateFunction() const;
+
+private:
+    void* functions_[FunctionCount] = {};
+    bool loaded_ = false;
+    std::unique_ptr<DynamicLibrary> library_;
+};
+
+// The shared wrapper with a reference for the caller, or null when the library cannot be loaded.
+MDnsWrapper* sharedMDnsWrapper();

@@ -1,0 +1,88 @@
+// IOSocketAbstract: an IPv4 socket as a driver. It connects as a client, or binds, listens and accepts
+// peers on its driver thread; it reads and writes with optional time-outs; a listening socket can announce
+// itself through DNS-SD (service info keys "MDNS_SERVICE_NAME", "MDNS_SERVICE_TYPE",
+// "SOCKET_TXT_RECORD_ENTRIES").
+//
+// The accept loop runs with the socket lock held and wakes at least every 2 s to see a stop request;
+// close also wakes it at once, so stopping a listening socket does not wait out the 2 s. A new peer is
+// handled (observers of the new-client notification run) on the accept thread, with the lock held.
+// Reads and writes of accepted sockets take no lock; close may come from any thread, and the OS handle is
+// only given back once no read or write uses it any more.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "distant/DnsSdApi.h"
+#include "io/IODriverAbstract.h"
+#include "io/SharedSocketHandle.h"
+
+class BaseDictionary;
+class BaseString;
+class MDnsWrapper;
+
+class IOSocketAbstract : public IODriverAbstract {
+public:
+    static constexpr int BufferBytes = 524288;
+    static constexpr int Backlog = 5;
+    static constexpr int AcceptWakeMilliseconds = 2000;
+
+    IOSocketAbstract();
+    ~IOSocketAbstract() override;
+
+    bool close() override;
+    bool connect() override;
+    bool listen() override;
+    void acceptLoop() override;
+    bool isReadable() override;
+    bool readWithTimeout(void* destination, uint64_t* count, int32_t seconds) override;
+    bool writeWithTimeout(const void* source, uint64_t count, int32_t seconds) override;
+
+    // Ignored while listening. maximumClients 0 means no limit.
+    virtual void setServiceInfo(BaseDictionary* info, uint32_t maximumClients);
+    BaseDictionary* serviceInfo() const { return serviceInfo_; }
+    uint32_t maximumClients() const { return maximumClients_; }
+    virtual const char* serviceProtocol() const;
+    // A null host means every local address; creates the OS socket when there is none.
+    virtual void setAddress(const char* host, uint16_t port);
+    virtual bool createSocket();
+    virtual bool resolveAddress();
+
+    // The stored address as dotted text (for an accepted socket, the peer's), or null. Autoreleased.
+    BaseString* peerAddress();
+    // The port the socket is bound to (useful after listening on port 0), or 0.
+    uint16_t boundPort();
+    bool registerService();
+    bool unregisterService();
+
+protected:
+    SharedSocketHandle& socketHandle() { return socket_; }
+    void setAddressBlock(const SocketAddress& address);
+    // Gives an accepted socket its handle and its peer's address, and opens it.
+    void adoptAccepted(SocketHandle handle, const SocketAddress& peer);
+
+private:
+    bool acceptOne(SocketHandle listener);
+    bool finishRead(uint64_t* count, uint64_t received, bool failed);
+    void closeSocketLocked();
+    void addTxtEntries(MDnsWrapper* wrapper);
+    bool waitForRegistrationReply(MDnsWrapper* wrapper);
+
+    std::string host_;
+    bool hasHost_ = false;
+    uint16_t port_ = 0;
+    std::unique_ptr<SocketAddress> address_;
+    int32_t addressLength_ = 0;
+    SharedSocketHandle socket_;
+    std::recursive_mutex socketLock_;
+    BaseDictionary* serviceInfo_ = nullptr;
+    uint32_t maximumClients_ = 0;
+    DNSServiceRef registration_ = nullptr;
+    TXTRecordRef txtRecord_ = {};
+    bool txtRecordMade_ = false;
+    MDnsWrapper* dnsWrapper_ = nullptr;
+    std::unique_ptr<WakeChannel> wake_;
+    std::atomic<bool> stopRequested_{false};
+};

@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "SocketTestSupport.h"
+#include "base/AutoreleasePool.h"
+#include "base/BaseDictionary.h"
+#include "base/BaseString.h"
+
+namespace {
+
+// A listening socket with its collector, torn down in the right order.
+struct Loopback : ::testing::Test {
+    IOSocketTCP* listener = nullptr;
+    PeerCollector* collector = nullptr;
+    uint16_t port = 0;
+
+    void open(uint32_t maximumClients = 0) {
+        listener = newListener(maximumClients);
+        collector = new PeerCollector(listener);
+        port = listener->boundPort();
+        ASSERT_TRUE(listener->isListening());
+        ASSERT_NE(port, 0);
+    }
+    void TearDown() override {
+        if (listener) listener->close();
+        release(collector);
+        release(listener);
+    }
+};
+
+std::string readString(IOSocketTCP* socket, uint64_t count, int32_t seconds = IODriverAbstract::NoTimeout) {
+    std::string bytes(count, '\0');
+    uint64_t got = count;
+    if (!socket->readWithTimeout(bytes.data(), &got, seconds)) return "<false>";
+    bytes.resize(got);
+    return bytes;
+}
+
+}  // namespace
+
+TEST_F(Loopback, ConnectSendReceiveBothWays) {
+    open();
+    IOSocketTCP* client = newConnectedClient(port);
+    ASSERT_NE(client, nullptr);
+    IOSocketTCP* peer = collector->waitForPeer(0);
+    ASSERT_NE(peer, nullptr);
+    EXPECT_TRUE(peer->isOpen());
+    EXPECT_STREQ(peer->className(), "IODriverAbstract");
+    {
+        AutoreleasePool pool;
+        EXPECT_STREQ(peer->peerAddress()->chars(), "127.0.0.1");
+    }
+    EXPECT_TRUE(client->write("hello", 5));
+    EXPECT_EQ(readString(peer, 5), "hello");
+    EXPECT_TRUE(peer->writeWithTimeout("back", 4, 2));
+    EXPECT_EQ(readString(client, 4, 2), "back");
+    EXPECT_FALSE(client->isReadable());
+    EXPECT_TRUE(peer->write("x", 1));
+    EXPECT_TRUE(eventually([&] { return client->isReadable(); }));
+    release(client);
+}
+
+TEST_F(Loopback, ShortReadThenPeerClosesLeavesTheSocketClosed) {
+    open();
+    IOSocketTCP* client = newConnectedClient(port);
+    IOSocketTCP* peer = collector->waitForPeer(0);
+    ASSERT_NE(peer, nullptr);
+    client->write("four", 4);
+    client->close();
+    char bytes[10];
+    uint64_t count = 10;
+    EXPECT_TRUE(peer->read(bytes, &count));
+    EXPECT_EQ(count, 4u);
+    EXPECT_FALSE(peer->isOpen());
+    count = 10;
+    EXPECT_FALSE(peer->read(bytes, &count));  // invalid socket: false at once
+    release(client);
+}
+
+TEST_F(Loopback, ReadTimeOutKeepsTheSocketOpen) {
+    open();
+    IOSocketTCP* client = newConnectedClient(port);
+    IOSocketTCP* peer = collector->waitForPeer(0);
+    ASSERT_NE(peer, nullptr);
+    EXPECT_EQ(readString(peer, 4, 1), "<false>");
+    EXPECT_TRUE(peer->isOpen());
+    client->write("late", 4);
+    EXPECT_EQ(readString(peer, 4, 1), "late");
+    release(client);
+}
+
+TEST_F(Loopback, WritingToAVanishedPeerFailsWithoutASignal) {
+    open();
+    IOSocketTCP* client = newConnectedClient(port);
+    IOSocketTCP* peer = collector->waitForPeer(0);
+    ASSERT_NE(peer, nullptr);
+    client->close();
+    std::string block(65536, 'z');
+    bool failed = false;
+    for (int i = 0; i < 200 && !failed; ++i) {
+        failed = !peer->write(block.data(), block.size());
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_TRUE(failed);  // and the process is still here: no SIGPIPE
+    EXPECT_FALSE(peer->isOpen());
+    release(client);
+}
+
+TEST_F(Loopback, CloseFromAnotherThreadEndsABlockedRead) {
+    open();
+    IOSocketTCP* client = newConnectedClient(port);
+    IOSocketTCP* peer = collector->waitForPeer(0);
+    ASSERT_NE(peer, nullptr);
+    std::atomic<bool> returned{false};
+    std::thread reader([&] {
+        char byte;
+        uint64_t count = 1;
+        peer->read(&byte, &count);
+        returned = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_FALSE(returned);
+    peer->close();
+    reader.join();
+    EXPECT_TRUE(returned);
+    release(client);
+}
+
+TEST_F(Loopback, CloseTwiceAndListenWithoutAnAddress) {
+    open();
+    EXPECT_TRUE(listener->close());
+    EXPECT_FALSE(listener->isListening());
+    EXPECT_TRUE(listener->close());  // only the driver's part is left to do
+    EXPECT_EQ(listener->clientCount(), 0u);
+    EXPECT_EQ(listener->clientAtIndex(0), nullptr);
+
+    auto* fresh = new IOSocketTCP();
+    EXPECT_FALSE(fresh->listen());
+    EXPECT_FALSE(fresh->connect());
+    EXPECT_TRUE(fresh->close());  // nothing to close: it is neither open nor listening
+    release(fresh);
+}
+
+TEST_F(Loopback, ServiceInfoIsFrozenWhileListening) {
+    open(0);
+    AutoreleasePool pool;
+    auto* info = createAutoreleased<BaseDictionary>();
+    listener->setServiceInfo(info, 2);
+    EXPECT_EQ(listener->serviceInfo(), nullptr);
+    EXPECT_EQ(listener->maximumClients(), 0u);
+}
+
+TEST_F(Loopback, MaximumCountsLivePeersOnly) {
+    open(2);
+    IOSocketTCP* first = newConnectedClient(port);
+    IOSocketTCP* second = newConnectedClient(port);
+    ASSERT_NE(collector->waitForPeer(1), nullptr);
+    IOSocketTCP* third = newConnectedClient(port);
+    ASSERT_NE(third, nullptr);  // the connection is accepted, then closed at once
+    EXPECT_EQ(readString(third, 1, 5), "<false>");
+    EXPECT_FALSE(third->isOpen());
+    EXPECT_EQ(collector->peerCount(), 2u);
+
+    // Once a peer has finished, its place is free again.
+    collector->waitForPeer(0)->close();
+    IOSocketTCP* fourth = newConnectedClient(port);
+    EXPECT_NE(collector->waitForPeer(2), nullptr);
+    release(first);
+    release(second);
+    release(third);
+    release(fourth);
+}
+
+TEST_F(Loopback, ThousandsOfShortConnectionsKeepThePeerListShort) {
+    open();
+    for (int i = 0; i < 2000; ++i) {
+        IOSocketTCP* client = newConnectedClient(port);
+        ASSERT_NE(client, nullptr);
+        IOSocketTCP* peer = collector->waitForPeer(static_cast<size_t>(i));
+        ASSERT_NE(peer, nullptr);
+        peer->close();
+        release(client);
+    }
+    EXPECT_LE(listener->clientCount(), 1u);  // finished peers left; only the newest may remain
+}
+
+TEST(SocketAddressing, HostsThatAreNeitherNamesNorAddressesFail) {
+    for (const char* host : {"999.1.1.1", "no-such-host.invalid", "1.2.3.4.5"}) {
+        auto* socket = new IOSocketTCP();
+        socket->setAddress(host, 80);
+        EXPECT_FALSE(socket->resolveAddress()) << host;
+        EXPECT_FALSE(socket->connect()) << host;
+        release(socket);
+    }
+    auto* local = new IOSocketTCP();
+    local->setAddress("localhost", 1);
+    EXPECT_TRUE(local->resolveAddress());
+    EXPECT_FALSE(local->connect());  // nothing listens on port 1
+    release(local);
+}
