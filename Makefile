@@ -52,7 +52,7 @@ fuzz: build-fuzz/CMakeCache.txt
 	done
 
 bench: build
-	build/bench/serializer_bench
+	build/bench/zephrane_bench
 
 # The stand-in simulator flying its circuit with the bridge started; a status line each second until Ctrl-C,
 # which stops the bridge and unloads the plug-in.

@@ -65,4 +65,3 @@ BENCHMARK(EncodePositionReport);
 BENCHMARK(DecodePositionReport);
 BENCHMARK(EncodeLogin);
 BENCHMARK(DecodeLogin);
-BENCHMARK_MAIN();

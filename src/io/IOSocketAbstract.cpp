@@ -301,7 +301,8 @@ bool IOSocketAbstract::registerService() {
         registration_ = nullptr;
         return false;
     }
-    return waitForRegistrationReply(wrapper);
+    serviceRegistered_ = waitForRegistrationReply(wrapper);
+    return serviceRegistered_;
 }
 
 bool IOSocketAbstract::unregisterService() {
@@ -311,6 +312,7 @@ bool IOSocketAbstract::unregisterService() {
     }
     registration_ = nullptr;
     txtRecordMade_ = false;
+    serviceRegistered_ = false;
     release(dnsWrapper_);
     dnsWrapper_ = nullptr;
     return true;

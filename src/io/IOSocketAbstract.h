@@ -56,6 +56,8 @@ public:
     uint16_t boundPort();
     bool registerService();
     bool unregisterService();
+    // Whether the last registration was confirmed by the DNS-SD service.
+    bool isServiceRegistered() const { return serviceRegistered_; }
 
 protected:
     SharedSocketHandle& socketHandle() { return socket_; }
@@ -82,6 +84,7 @@ private:
     DNSServiceRef registration_ = nullptr;
     TXTRecordRef txtRecord_ = {};
     bool txtRecordMade_ = false;
+    bool serviceRegistered_ = false;
     MDnsWrapper* dnsWrapper_ = nullptr;
     std::unique_ptr<WakeChannel> wake_;
     std::atomic<bool> stopRequested_{false};
