@@ -7,7 +7,8 @@
 // close also wakes it at once, so stopping a listening socket does not wait out the 2 s. A new peer is
 // handled (observers of the new-client notification run) on the accept thread, with the lock held.
 // Reads and writes of accepted sockets take no lock; close may come from any thread, and the OS handle is
-// only given back once no read or write uses it any more.
+// only given back once no read or write uses it any more. A listening socket's accept thread holds a
+// reference to it: close it before letting it go.
 #pragma once
 
 #include <atomic>

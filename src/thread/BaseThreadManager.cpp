@@ -20,7 +20,9 @@ bool BaseThreadManager::isRegistered(BaseThread* thread) {
     return registry_.count(thread) > 0;
 }
 
+// Made once and never destroyed: threads that were stopped from themselves may still leave the registry
+// while the process or the module is shutting down.
 BaseThreadManager* sharedThreadManager() {
-    static BaseThreadManager manager;
-    return &manager;
+    static BaseThreadManager* manager = new BaseThreadManager();
+    return manager;
 }

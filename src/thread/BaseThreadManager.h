@@ -22,5 +22,5 @@ private:
     std::set<BaseThread*> registry_;
 };
 
-// The one manager, with static storage; lives until the module unloads.
+// The one manager; it outlives every thread.
 BaseThreadManager* sharedThreadManager();

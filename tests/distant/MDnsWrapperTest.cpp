@@ -43,6 +43,7 @@ TEST(MDnsWrapper, WithoutTheLibraryEveryCallTriesAndListeningStillWorks) {
         IOSocketTCP* client = newConnectedClient(listener->boundPort());
         EXPECT_NE(client, nullptr);
         release(client);
+        listener->close();  // its accept thread holds it while it listens
         release(listener);
     }
     setDnsSdLibraryName(nullptr);
