@@ -62,7 +62,9 @@ bool MDnsWrapper::load() {
     }
     prepareDnsSdLibrary();
     std::string error;
-    library_ = DynamicLibrary::open(dnsSdLibraryName(), &error);
+    // The library keeps a thread and a bus connection of its own: it stays mapped even when the wrapper
+    // (or this module) unloads, so that none of that loses its code.
+    library_ = DynamicLibrary::open(dnsSdLibraryName(), &error, DynamicLibrary::Lifetime::StaysMapped);
     if (!library_) {
         loaded_ = false;
         return false;

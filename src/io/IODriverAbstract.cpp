@@ -3,6 +3,7 @@
 #include "base/AutoreleasePool.h"
 #include "base/BaseArray.h"
 #include "base/BaseString.h"
+#include "base/InternString.h"
 #include "distant/NotificationCenter.h"
 
 IODriverAbstract::IODriverAbstract() : BaseThread(true, false) {}
@@ -73,7 +74,7 @@ uint32_t IODriverAbstract::liveClientCount() {
 
 void IODriverAbstract::addClient(IODriverAbstract* client) {
     AutoreleasePool pool;
-    BaseString* name = constantString("NEW_CLIENT_CONNECTED_NOTIFICATION"_lit);
+    BaseString* name = internString("NEW_CLIENT_CONNECTED_NOTIFICATION"_lit);
     {
         std::lock_guard<std::recursive_mutex> guard(clientsLock_);
         removeFinishedClients();

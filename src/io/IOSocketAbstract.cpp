@@ -160,6 +160,30 @@ bool IOSocketAbstract::isReadable() {
     return use.isValid() && (waitForSocket(use.handle(), SocketReadable, 0, nullptr) & SocketReadable);
 }
 
+void IOSocketAbstract::setReadDeadline(std::chrono::steady_clock::time_point deadline) {
+    auto milliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(deadline.time_since_epoch()).count();
+    readDeadline_.store(std::max<int64_t>(milliseconds, 1));
+}
+
+void IOSocketAbstract::clearReadDeadline() { readDeadline_.store(0); }
+
+bool IOSocketAbstract::readWaitFor(int32_t seconds, int* milliseconds) {
+    if (seconds != NoTimeout) {
+        *milliseconds = millisecondsFor(seconds);
+        return true;
+    }
+    int64_t deadline = readDeadline_.load();
+    if (deadline == 0) {
+        *milliseconds = -1;
+        return true;
+    }
+    auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                   std::chrono::steady_clock::now().time_since_epoch()).count();
+    if (now >= deadline) return false;
+    *milliseconds = static_cast<int>(std::min<int64_t>(deadline - now, LongestWaitSeconds * 1000LL));
+    return true;
+}
+
 bool IOSocketAbstract::readWithTimeout(void* destination, uint64_t* count, int32_t seconds) {
     if (*count == 0) return true;
     bool failed = false;
@@ -169,10 +193,18 @@ bool IOSocketAbstract::readWithTimeout(void* destination, uint64_t* count, int32
         if (!use.isValid()) return false;
         auto* bytes = static_cast<char*>(destination);
         while (received < *count) {
-            if (seconds != NoTimeout) {
-                int seen = waitForSocket(use.handle(), SocketReadable, millisecondsFor(seconds), nullptr);
-                if (seen <= 0) break;  // nothing arrived in time: the socket stays open
-                if (!(seen & SocketReadable)) {
+            int milliseconds = -1;
+            if (!readWaitFor(seconds, &milliseconds)) {
+                failed = true;  // the deadline passed
+                break;
+            }
+            if (milliseconds >= 0) {
+                int seen = waitForSocket(use.handle(), SocketReadable, milliseconds, nullptr);
+                if (seen == 0) {
+                    if (seconds == NoTimeout) continue;  // the deadline is checked again above
+                    break;                               // a plain time-out leaves the socket open
+                }
+                if (seen < 0 || !(seen & SocketReadable)) {
                     failed = true;
                     break;
                 }

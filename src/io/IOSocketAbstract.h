@@ -12,6 +12,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -57,6 +58,11 @@ public:
     uint16_t boundPort();
     bool registerService();
     bool unregisterService();
+    // Until cleared, reads that would wait without limit wait only until deadline; a read still waiting
+    // then closes the socket. Used for the login, whose whole first object must arrive in time.
+    void setReadDeadline(std::chrono::steady_clock::time_point deadline);
+    void clearReadDeadline();
+
     // Whether the last registration was confirmed by the DNS-SD service.
     bool isServiceRegistered() const { return serviceRegistered_; }
 
@@ -68,7 +74,8 @@ protected:
 
 private:
     bool acceptOne(SocketHandle listener);
-    bool finishRead(uint64_t* count, uint64_t received, bool failed);
+    // The wait before a read: milliseconds, -1 for no limit; false when the deadline has passed.
+    bool readWaitFor(int32_t seconds, int* milliseconds);
     void closeSocketLocked();
     void addTxtEntries(MDnsWrapper* wrapper);
     bool waitForRegistrationReply(MDnsWrapper* wrapper);
@@ -89,4 +96,5 @@ private:
     MDnsWrapper* dnsWrapper_ = nullptr;
     std::unique_ptr<WakeChannel> wake_;
     std::atomic<bool> stopRequested_{false};
+    std::atomic<int64_t> readDeadline_{0};  // steady-clock milliseconds; 0 means none
 };

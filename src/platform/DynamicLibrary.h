@@ -7,8 +7,13 @@
 
 class DynamicLibrary {
 public:
+    // Unloads, or stays mapped for the rest of the process (for a library that runs threads of its own,
+    // which must never lose their code).
+    enum class Lifetime { Unloads, StaysMapped };
+
     // Loads the module at path with every symbol resolved at once; null and a reason when that fails.
-    static std::unique_ptr<DynamicLibrary> open(const std::string& path, std::string* error);
+    static std::unique_ptr<DynamicLibrary> open(const std::string& path, std::string* error,
+                                                Lifetime lifetime = Lifetime::Unloads);
 
     ~DynamicLibrary();
     DynamicLibrary(const DynamicLibrary&) = delete;

@@ -1,7 +1,14 @@
 #include "plugin/GPSBridge.h"
 
+#include "base/AutoreleasePool.h"
+#include "base/BaseArrayEnumerator.h"
 #include "base/BaseDictionary.h"
 #include "base/BaseString.h"
+#include "base/BaseTypedArray.h"
+#include "distant/BaseMD5.h"
+#include "distant/DistantObjectsCenter.h"
+#include "distant/LoginManager.h"
+#include "io/IOSocketTCP.h"
 #include "plugin/DebugManager.h"
 
 namespace {
@@ -9,15 +16,94 @@ namespace {
 constexpr const char* CommandKey = "cmd_id";
 constexpr int32_t PositionRequestCommand = 1;
 constexpr const char* DebugFilter = "debug";
+constexpr StringLiteral ServiceName = "X-Plane"_lit;
+constexpr StringLiteral ServiceType = "zephrane_gps"_lit;
+constexpr StringLiteral AllowedUserAgent = "Quillory Zephrane App"_lit;
+constexpr int32_t BridgeLoginMode = LoginCheckUserAgent | LoginCheckPassword;
+// The pass-phrase behind the password credential. Clients send its MD5 digest as 32 lowercase
+// hexadecimal digits (docs/protocol.md gives the text); the digest is the only place it shows.
+constexpr StringLiteral PassPhrase = "Zephrane bridge for X-Plane"_lit;
 
 }  // namespace
 
-GPSBridge::GPSBridge() : debugManager_(new DebugManager(nullptr, nullptr, DebugFilter)) { snapshot_.start(); }
+// Counts a callback for as long as it runs.
+class GPSBridge::CallbackScope {
+public:
+    explicit CallbackScope(GPSBridge* bridge) : bridge_(bridge) {
+        std::lock_guard<std::mutex> guard(bridge_->callbacksMutex_);
+        ++bridge_->callbacksRunning_;
+    }
+    ~CallbackScope() {
+        std::lock_guard<std::mutex> guard(bridge_->callbacksMutex_);
+        if (--bridge_->callbacksRunning_ == 0) bridge_->callbacksDone_.notify_all();
+    }
 
-// The snapshot's own destruction unregisters its flight loop if teardown has not.
-GPSBridge::~GPSBridge() { release(debugManager_); }
+private:
+    GPSBridge* bridge_;
+};
 
-void GPSBridge::teardown() { snapshot_.stop(); }
+GPSBridge::GPSBridge(uint16_t port) : debugManager_(new DebugManager(nullptr, nullptr, DebugFilter)) {
+    snapshot_.start();
+    sharedLoginManager(BridgeLoginMode);
+    serverCenter_ = retain(DistantObjectsCenter::createListeningCenter(port, constantString(ServiceName),
+                                                                       constantString(ServiceType)));
+    clients_ = new BaseTypedArray<DistantObjectsCenter>();
+    setLoginRules();
+    serverCenter_->setDeviceName(constantString(ServiceName));
+    serverCenter_->setDelegate(this);
+}
+
+GPSBridge::~GPSBridge() {
+    teardown();
+    release(debugManager_);
+}
+
+// The digest is computed afresh at each start; the lists are emptied and refilled.
+void GPSBridge::setLoginRules() {
+    BaseString* credential = passwordCredential();
+    LoginManager* logins = sharedLoginManager(BridgeLoginMode);
+    logins->removeAllCredentials();
+    logins->removeAllUserAgents();
+    logins->addAllowedUserAgent(constantString(AllowedUserAgent));
+    logins->addCredential(nullptr, credential);
+}
+
+BaseString* GPSBridge::passwordCredential() { return md5HexString(constantString(PassPhrase)); }
+
+void GPSBridge::teardown() {
+    if (serverCenter_) {
+        serverCenter_->disconnect();
+        release(serverCenter_);
+        serverCenter_ = nullptr;
+    }
+    BaseTypedArray<DistantObjectsCenter>* connections = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(clientsMutex_);
+        connections = clients_;
+        clients_ = nullptr;
+    }
+    // The delegate goes first, so that no connection reports its close to a bridge that is stopping.
+    for (BaseObject* element : BaseArrayEnumerator(connections)) {
+        auto* connection = static_cast<DistantObjectsCenter*>(element);
+        connection->setDelegate(nullptr);
+        connection->disconnect();
+    }
+    release(connections);
+    waitForCallbacks();
+    snapshot_.stop();
+}
+
+void GPSBridge::waitForCallbacks() {
+    std::unique_lock<std::mutex> lock(callbacksMutex_);
+    callbacksDone_.wait(lock, [this] { return callbacksRunning_ == 0; });
+}
+
+uint16_t GPSBridge::listeningPort() { return serverCenter_ ? serverCenter_->stream()->boundPort() : 0; }
+
+uint32_t GPSBridge::clientCount() {
+    std::lock_guard<std::mutex> guard(clientsMutex_);
+    return clients_ ? clients_->count() : 0;
+}
 
 bool GPSBridge::isPositionRequest(const BaseObject* object) {
     if (!hasClassName(object, "BaseDictionary")) return false;
@@ -33,4 +119,51 @@ BaseDictionary* GPSBridge::buildPositionReport() const {
         report->setDoubleForKey(values[i], constantString(PositionFields[i].key), true);
     }
     return report;
+}
+
+void GPSBridge::sendPositionReport(DistantObjectsCenter* connection) {
+    AutoreleasePool pool;
+    connection->sendObject(buildPositionReport());
+}
+
+void GPSBridge::didReceiveObject(BaseObject* object, DistantObjectsCenter* connection) {
+    CallbackScope running(this);
+    if (isPositionRequest(object)) sendPositionReport(connection);
+}
+
+bool GPSBridge::shouldAcceptConnection(DistantObjectsCenter*) {
+    std::lock_guard<std::mutex> guard(clientsMutex_);
+    return clients_ && clients_->count() <= MostClientsBeforeAnother;
+}
+
+// The connection joins the list before its receive thread starts, so that one closing at once is found
+// there and removed, and never holds a place it no longer uses.
+void GPSBridge::didAcceptConnection(DistantObjectsCenter* connection) {
+    bool kept = false;
+    {
+        std::lock_guard<std::mutex> guard(clientsMutex_);
+        if (clients_ && clients_->count() <= MostClientsBeforeAnother) {
+            clients_->addObject(connection);
+            kept = true;
+        }
+    }
+    if (!kept) {
+        connection->disconnect();
+        return;
+    }
+    connection->setDelegate(this);  // starts the receive thread
+}
+
+void GPSBridge::connectionDidClose(DistantObjectsCenter* connection) {
+    CallbackScope running(this);
+    {
+        std::lock_guard<std::mutex> guard(clientsMutex_);
+        if (!clients_) return;
+    }
+    connection->setDelegate(nullptr);
+    connection->disconnect();  // on its own thread: does not wait for itself
+    std::lock_guard<std::mutex> guard(clientsMutex_);
+    if (!clients_) return;
+    uint32_t index = clients_->indexOfObjectIdenticalTo(connection);
+    if (index != BaseArray::NotFound) clients_->removeObjectAtIndex(index);
 }

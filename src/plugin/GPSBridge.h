@@ -1,32 +1,72 @@
-// GPSBridge: the service object that exists while the bridge runs. It is created by the start command and
-// torn down, then released, by the stop command (BridgeSwitch owns the one reference).
+// GPSBridge: the service object that exists while the bridge runs. Its construction starts the network
+// side: a listening center on TCP port 21777, advertised by DNS-SD as "X-Plane", with the login rules set
+// in the shared LoginManager. It is the delegate of the listening center and of every client connection it
+// adopts: it admits up to 17 clients, keeps the list of live connections, answers position requests on
+// each connection's own thread and forgets a client when its connection ends. BridgeSwitch creates it on
+// the start command and tears it down, then releases it, on stop.
 //
-// It owns the DebugManager made at each construction and the position snapshot its flight loop keeps
-// fresh; position reports are built from that snapshot on whatever thread asks for one.
+// Threads: construction and teardown run on the simulator's main thread; admission on the accept thread;
+// requests and closes on each connection's receive thread. The client list is guarded by its own lock,
+// never held across a disconnect. The bridge owns the listening center, the client list (which holds a
+// reference to each connection), the DebugManager and the position snapshot.
 #pragma once
 
-#include "base/BaseObject.h"
+#include <condition_variable>
+#include <mutex>
+
+#include "distant/DistantObjectDelegate.h"
 #include "plugin/PositionSnapshot.h"
 
 class BaseDictionary;
 class DebugManager;
+template <class T>
+class BaseTypedArray;
 
-class GPSBridge : public BaseObject {
+class GPSBridge : public DistantObjectDelegate {
 public:
-    // Main thread: prints the DebugManager lines, takes the first snapshot and registers its flight loop.
-    GPSBridge();
+    static constexpr uint16_t BridgePort = 21777;
+    // A new connection is admitted while at most this many are connected: 17 clients at once.
+    static constexpr uint32_t MostClientsBeforeAnother = 16;
+
+    // Main thread: prints the DebugManager lines, takes the first snapshot and starts the service. port is
+    // the bridge's port; tests pass 0 for an ephemeral one.
+    explicit GPSBridge(uint16_t port = BridgePort);
     ~GPSBridge() override;
 
-    // Main thread: stops the service; the bridge is released right after.
+    // Main thread: closes the listening socket and every client, and returns once every receive thread has
+    // ended. The bridge is released right after.
     void teardown();
 
     // True exactly for a "BaseDictionary" whose "cmd_id" is a string that reads as 1 with "%d".
     static bool isPositionRequest(const BaseObject* object);
-    // Any thread with an open pool: a new autoreleased dictionary of the ten values of the latest snapshot,
-    // each a real-kind number.
+    // Any thread with an open pool: a new autoreleased dictionary of the ten values of the latest snapshot.
     BaseDictionary* buildPositionReport() const;
+    void sendPositionReport(DistantObjectsCenter* connection);
+    // The password credential clients send: the MD5 digest of the bridge's pass-phrase in hexadecimal.
+    static BaseString* passwordCredential();
+
+    void didReceiveObject(BaseObject* object, DistantObjectsCenter* connection) override;
+    bool shouldAcceptConnection(DistantObjectsCenter* connection) override;
+    void didAcceptConnection(DistantObjectsCenter* connection) override;
+    void connectionDidClose(DistantObjectsCenter* connection) override;
+
+    // The port the bridge listens on (the ephemeral one when constructed with 0), 0 after teardown.
+    uint16_t listeningPort();
+    uint32_t clientCount();
 
 private:
+    class CallbackScope;
+    void setLoginRules();
+    void waitForCallbacks();
+
+    DistantObjectsCenter* serverCenter_ = nullptr;
+    std::mutex clientsMutex_;
+    BaseTypedArray<DistantObjectsCenter>* clients_ = nullptr;
     DebugManager* debugManager_;
     PositionSnapshot snapshot_;
+    // Callbacks still running on receive threads that teardown did not join (a connection that closed
+    // by itself stops its thread from that thread); teardown waits for them.
+    std::mutex callbacksMutex_;
+    std::condition_variable callbacksDone_;
+    int callbacksRunning_ = 0;
 };

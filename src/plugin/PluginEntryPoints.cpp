@@ -1,8 +1,10 @@
 #include "plugin/PluginEntryPoints.h"
 
+#include <chrono>
 #include <cstring>
 
 #include "plugin/BridgeSwitch.h"
+#include "thread/BaseThread.h"
 #include "plugin/PluginMenu.h"
 
 namespace {
@@ -10,6 +12,7 @@ namespace {
 constexpr char PluginName[] = "Zephrane";
 constexpr char PluginSignature[] = "quillory.zephrane.bridge";
 constexpr char PluginDescription[] = "A plugin that forward navigation coordinates to Zephrane for iPhone/iPad.";
+constexpr std::chrono::seconds ThreadsEndLimit{2};
 
 }  // namespace
 
@@ -22,10 +25,15 @@ int XPluginStart(char* outName, char* outSignature, char* outDescription) {
     return 1;
 }
 
-void XPluginStop(void) { BridgeSwitch::stop(); }
+// The simulator may unload the module right after: threads that ended their own work (a connection that
+// closed by itself) are given a moment to leave the module's code.
+void XPluginStop(void) {
+    BridgeSwitch::stop();
+    BaseThread::waitForAllThreadsToEnd(ThreadsEndLimit);
+}
 
 int XPluginEnable(void) { return 1; }
 
-void XPluginDisable(void) { BridgeSwitch::stop(); }
+void XPluginDisable(void) { XPluginStop(); }
 
 void XPluginReceiveMessage(int, int, void*) {}

@@ -1,6 +1,7 @@
 #include "thread/BaseThread.h"
 
 #include <map>
+#include <vector>
 
 #include "base/AutoreleasePool.h"
 #include "base/StringFormat.h"
@@ -11,22 +12,39 @@
 
 namespace {
 
-// Maps OS thread ids to their BaseThread and counts the threads still running. It is made once and never
-// destroyed: a thread stopped from itself is detached and may finish its last steps while the process or
-// the module is shutting down, so nothing it touches may go away under it.
+// Maps OS thread ids to their BaseThread and counts the threads still running. A thread stopped from
+// itself is detached and may finish its last steps while the process or the module shuts down, so the
+// table is only destroyed, at unload, once every thread has ended; should one never end, the table is left
+// to it rather than freed under it.
 struct ThreadBookkeeping {
     std::mutex mutex;
     std::map<std::thread::id, BaseThread*> entries;
+    std::vector<BaseThread*> placeholders;
     std::condition_variable allEnded;
     int liveThreads = 0;
+
+    bool waitForAllThreads(std::chrono::milliseconds limit) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return allEnded.wait_for(lock, limit, [this] { return liveThreads == 0; });
+    }
+};
+
+constexpr std::chrono::seconds ShutdownWaitLimit{2};
+
+struct BookkeepingOwner {
+    // The registry is made first, so that it is destroyed after the placeholders have left it.
+    BookkeepingOwner() : books((sharedThreadManager(), new ThreadBookkeeping())) {}
+    ~BookkeepingOwner() {
+        if (!books->waitForAllThreads(ShutdownWaitLimit)) return;
+        for (BaseThread* placeholder : books->placeholders) release(dynamic_cast<BaseObject*>(placeholder));
+        delete books;
+    }
+    ThreadBookkeeping* books;
 };
 
 ThreadBookkeeping& bookkeeping() {
-    static ThreadBookkeeping* instance = [] {
-        sharedThreadManager();  // placeholders register with it, so it must exist first
-        return new ThreadBookkeeping();
-    }();
-    return *instance;
+    static BookkeepingOwner owner;
+    return *owner.books;
 }
 
 void threadBegins() {
@@ -150,16 +168,17 @@ BaseThread* BaseThread::threadForId(std::thread::id id, BaseThread* object) {
     }
     auto found = books.entries.find(id);
     if (found != books.entries.end()) return found->second;
-    // A placeholder lives as long as the process, like the table that holds it.
-    if (!object) object = new DummyThread();
+    // A placeholder lives as long as the table that holds it.
+    if (!object) {
+        object = new DummyThread();
+        books.placeholders.push_back(object);
+    }
     books.entries.emplace(id, object);
     return object;
 }
 
 bool BaseThread::waitForAllThreadsToEnd(std::chrono::milliseconds limit) {
-    ThreadBookkeeping& books = bookkeeping();
-    std::unique_lock<std::mutex> lock(books.mutex);
-    return books.allEnded.wait_for(lock, limit, [&] { return books.liveThreads == 0; });
+    return bookkeeping().waitForAllThreads(limit);
 }
 
 void BaseThread::threadEntry(BaseThread* self, BaseObject* heldOwner) {

@@ -20,9 +20,8 @@ bool BaseThreadManager::isRegistered(BaseThread* thread) {
     return registry_.count(thread) > 0;
 }
 
-// Made once and never destroyed: threads that were stopped from themselves may still leave the registry
-// while the process or the module is shutting down.
+// Destroyed at unload after the thread table, which first waits for every thread to end.
 BaseThreadManager* sharedThreadManager() {
-    static BaseThreadManager* manager = new BaseThreadManager();
-    return manager;
+    static BaseThreadManager manager;
+    return &manager;
 }

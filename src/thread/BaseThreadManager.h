@@ -22,5 +22,5 @@ private:
     std::set<BaseThread*> registry_;
 };
 
-// The one manager; it outlives every thread.
+// The one manager; it lives until the module unloads, after every thread has ended.
 BaseThreadManager* sharedThreadManager();

@@ -2,9 +2,11 @@
 
 #include <dlfcn.h>
 
-std::unique_ptr<DynamicLibrary> DynamicLibrary::open(const std::string& path, std::string* error) {
+std::unique_ptr<DynamicLibrary> DynamicLibrary::open(const std::string& path, std::string* error, Lifetime lifetime) {
     // Local binding keeps one module's symbols from standing in for another's.
-    void* handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    int flags = RTLD_NOW | RTLD_LOCAL;
+    if (lifetime == Lifetime::StaysMapped) flags |= RTLD_NODELETE;
+    void* handle = dlopen(path.c_str(), flags);
     if (!handle) {
         if (error) {
             const char* reason = dlerror();

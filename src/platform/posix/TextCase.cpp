@@ -7,10 +7,19 @@
 
 namespace {
 
-// A UTF-8 character-type locale made once, so the mapping does not depend on the host's setlocale.
+// A UTF-8 character-type locale made once, so the mapping does not depend on the host's setlocale; it is
+// given back when the module unloads.
+struct UnicodeLocale {
+    UnicodeLocale() : locale(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))) {}
+    ~UnicodeLocale() {
+        if (locale) freelocale(locale);
+    }
+    locale_t locale;
+};
+
 locale_t unicodeLocale() {
-    static locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
-    return locale;
+    static UnicodeLocale owner;
+    return owner.locale;
 }
 
 }  // namespace

@@ -1,0 +1,223 @@
+// The bridge as a service: real clients over loopback against a GPSBridge on an ephemeral port, with the
+// test's thread as the simulator's main thread.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "ProtocolClient.h"
+#include "SimulatorFixture.h"
+#include "base/AutoreleasePool.h"
+#include "base/BaseArray.h"
+#include "base/BaseDictionary.h"
+#include "base/BaseNumber.h"
+#include "base/BaseString.h"
+#include "plugin/GPSBridge.h"
+#include "plugin/PositionFields.h"
+
+namespace {
+
+// Counts the closes the bridge hears about.
+class CountingBridge : public GPSBridge {
+public:
+    CountingBridge() : GPSBridge(0) {}
+    void connectionDidClose(DistantObjectsCenter* connection) override {
+        ++closes;
+        GPSBridge::connectionDidClose(connection);
+    }
+    std::atomic<int> closes{0};
+};
+
+class BridgeService : public SimulatorFixture {
+protected:
+    void SetUp() override {
+        SimulatorFixture::SetUp();
+        bridge = new CountingBridge();
+        port = bridge->listeningPort();
+        ASSERT_NE(port, 0);
+    }
+    void TearDown() override {
+        stopBridge();
+        SimulatorFixture::TearDown();
+    }
+    void stopBridge() {
+        if (!bridge) return;
+        bridge->teardown();
+        release(bridge);
+        bridge = nullptr;
+    }
+    std::unique_ptr<ProtocolClient> loggedInClient() {
+        auto client = std::make_unique<ProtocolClient>(port);
+        EXPECT_EQ(client->loginAsApp(), LoginOkCode);
+        return client;
+    }
+    template <class Condition>
+    bool eventually(Condition condition) {
+        for (int i = 0; i < 2000; ++i) {
+            if (condition()) return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return condition();
+    }
+
+    static constexpr int32_t LoginOkCode = 0;
+    AutoreleasePool pool;
+    CountingBridge* bridge = nullptr;
+    uint16_t port = 0;
+};
+
+double value(BaseDictionary* report, const char* key) {
+    BaseObject* number = BaseDictionary::objectForCStringKey(report, key);
+    return hasClassName(number, "BaseNumber") ? static_cast<BaseNumber*>(number)->doubleValue() : -1e300;
+}
+
+}  // namespace
+
+TEST_F(BridgeService, SuccessfulLoginReplyCarriesAnIntegerResultAndTheDeviceName) {
+    ProtocolClient client(port);
+    ASSERT_EQ(client.loginAsApp(), 0);
+    BaseDictionary* reply = client.lastLoginReply();
+    auto* result = static_cast<BaseNumber*>(BaseDictionary::objectForCStringKey(reply, "Result"));
+    EXPECT_EQ(result->kind(), NumberInteger);
+    auto* name = BaseDictionary::objectForCStringKey(reply, "Connected device_name");
+    ASSERT_TRUE(hasClassName(name, "BaseString"));
+    EXPECT_STREQ(static_cast<BaseString*>(name)->chars(), "X-Plane");
+    EXPECT_EQ(reply->count(), 2u);
+}
+
+TEST_F(BridgeService, EachLoginResultCode) {
+    struct Case {
+        const char* userAgent;
+        const char* password;  // null: the right credential; "": none
+        const char* username;
+        const char* version;
+        int32_t expected;
+    } cases[] = {
+        {AppUserAgent, nullptr, "anybody", nullptr, 0},  // the user name is not looked at
+        {AppUserAgent, nullptr, nullptr, "0", 0},
+        {AppUserAgent, nullptr, nullptr, "1", 5},
+        {"Other App", "wrong", nullptr, nullptr, 3},
+        {nullptr, nullptr, nullptr, nullptr, 3},
+        {AppUserAgent, "wrong", nullptr, nullptr, 2},
+        {AppUserAgent, "", nullptr, nullptr, 2},
+        {"quillory zephrane app", nullptr, nullptr, nullptr, 3},  // byte for byte
+    };
+    for (const Case& c : cases) {
+        ProtocolClient client(port);
+        EXPECT_EQ(client.login(c.userAgent, c.password, c.username, c.version), c.expected)
+            << (c.userAgent ? c.userAgent : "(none)") << " / " << (c.password ? c.password : "(right)");
+        if (c.expected != 0) {
+            EXPECT_EQ(client.lastLoginReply()->count(), 1u);  // only "Result"
+            EXPECT_TRUE(client.closedByPeer());
+        }
+    }
+}
+
+TEST_F(BridgeService, RequestsAreAnsweredWithTheSimulatorsValuesInOrder) {
+    simulator().datarefs.set("sim/flightmodel/position/latitude", 46.5);
+    simulator().datarefs.set("sim/flightmodel/position/groundspeed", 51.2);
+    runFrame();
+    auto client = loggedInClient();
+    BaseDictionary* report = client->request();
+    ASSERT_NE(report, nullptr);
+    EXPECT_EQ(report->count(), PositionFieldCount);
+    EXPECT_EQ(value(report, "latitude"), 46.5);
+    EXPECT_EQ(value(report, "speed"), static_cast<double>(51.2f));
+
+    // A hundred requests back to back: a hundred reports, one per request, on the same connection.
+    for (int i = 0; i < 100; ++i) {
+        auto* request = createAutoreleased<BaseDictionary>();
+        request->setStringForCStringKey("1", "cmd_id");
+        ASSERT_TRUE(client->send(request));
+    }
+    for (int i = 0; i < 100; ++i) {
+        AutoreleasePool each;
+        auto* next = static_cast<BaseDictionary*>(client->receive());
+        ASSERT_NE(next, nullptr) << "report " << i;
+        EXPECT_EQ(value(next, "latitude"), 46.5);
+    }
+    EXPECT_TRUE(client->nothingArrivesWithin(std::chrono::milliseconds(100)));
+}
+
+TEST_F(BridgeService, OtherCommandsGetNoReplyAndTheConnectionStaysUsable) {
+    auto client = loggedInClient();
+    auto* message = createAutoreleased<BaseDictionary>();
+    message->setStringForCStringKey("2", "cmd_id");
+    ASSERT_TRUE(client->send(message));
+    ASSERT_TRUE(client->send(createAutoreleased<BaseString>("not a request")));
+    EXPECT_TRUE(client->nothingArrivesWithin(std::chrono::milliseconds(300)));
+    EXPECT_NE(client->request("1"), nullptr);
+}
+
+TEST_F(BridgeService, BadFirstObjectsAndBadBytesCloseOnlyTheirConnection) {
+    auto served = loggedInClient();
+    ProtocolClient notADictionary(port);
+    notADictionary.send(createAutoreleased<BaseString>("hello"));
+    EXPECT_TRUE(notADictionary.closedByPeer());
+    ProtocolClient garbage(port);
+    garbage.sendBytes(std::string("\x03\x00\xFF\xFF", 4));
+    EXPECT_TRUE(garbage.closedByPeer());
+    auto badLater = loggedInClient();
+    badLater->sendBytes(std::string("\x15\x01", 2));  // a dictionary record of version 1
+    EXPECT_TRUE(badLater->closedByPeer());
+    EXPECT_NE(served->request(), nullptr);
+    EXPECT_TRUE(eventually([&] { return bridge->clientCount() == 1; }));
+}
+
+TEST_F(BridgeService, ASilentClientIsClosedAfterTheLoginDeadlineWhileOthersAreServed) {
+    auto served = loggedInClient();
+    ProtocolClient silent(port);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the accept thread is now waiting for it
+    EXPECT_NE(served->request(), nullptr);                          // logged-in clients go on being served
+    ProtocolClient next(port);
+    EXPECT_EQ(next.loginAsApp(), 0);  // admitted once the silent one's time is up
+    EXPECT_TRUE(silent.closedByPeer(std::chrono::seconds(1)));
+}
+
+TEST_F(BridgeService, SeventeenClientsAtOnceTheEighteenthIsRefused) {
+    std::vector<std::unique_ptr<ProtocolClient>> clients;
+    for (int i = 0; i < 17; ++i) clients.push_back(loggedInClient());
+    EXPECT_EQ(bridge->clientCount(), 17u);
+    ProtocolClient extra(port);
+    EXPECT_EQ(extra.loginAsApp(), 4);  // perfect credentials, still refused
+    EXPECT_TRUE(extra.closedByPeer());
+    ProtocolClient wrong(port);
+    EXPECT_EQ(wrong.login("Other App", "wrong"), 4);
+
+    clients.front()->close();
+    clients.erase(clients.begin());
+    EXPECT_TRUE(eventually([&] { return bridge->clientCount() == 16; }));
+    EXPECT_EQ(bridge->closes.load(), 1);
+    auto admitted = loggedInClient();
+    EXPECT_NE(admitted->request(), nullptr);
+    for (auto& client : clients) EXPECT_NE(client->request(), nullptr);
+}
+
+TEST_F(BridgeService, StoppingWithClientsClosesThemAllWithoutCloseCallbacks) {
+    std::vector<std::unique_ptr<ProtocolClient>> clients;
+    for (int i = 0; i < 5; ++i) clients.push_back(loggedInClient());
+    bridge->teardown();
+    EXPECT_EQ(bridge->closes.load(), 0);
+    EXPECT_EQ(bridge->clientCount(), 0u);
+    EXPECT_EQ(bridge->listeningPort(), 0);
+    for (auto& client : clients) EXPECT_TRUE(client->closedByPeer());
+    ProtocolClient late(port);
+    EXPECT_FALSE(late.connected());
+}
+
+TEST_F(BridgeService, StartStopCyclesWithClientsComingAndGoing) {
+    stopBridge();
+    for (int cycle = 0; cycle < 10; ++cycle) {
+        AutoreleasePool each;
+        bridge = new CountingBridge();
+        port = bridge->listeningPort();
+        std::vector<std::unique_ptr<ProtocolClient>> clients;
+        for (int i = 0; i < 3; ++i) clients.push_back(loggedInClient());
+        clients[0]->request();
+        clients[1]->close();
+        ProtocolClient leaving(port);  // connects and is dropped without a login
+        stopBridge();
+    }
+}
