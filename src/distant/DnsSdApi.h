@@ -20,6 +20,34 @@ using DNSServiceRegisterReply = void (*)(DNSServiceRef service, DNSServiceFlags 
                                          const char* name, const char* registrationType, const char* domain,
                                          void* context);
 
+using DNSServiceBrowseReply = void (*)(DNSServiceRef service, DNSServiceFlags flags, uint32_t interfaceIndex,
+                                       DNSServiceErrorType error, const char* name, const char* registrationType,
+                                       const char* domain, void* context);
+using DNSServiceResolveReply = void (*)(DNSServiceRef service, DNSServiceFlags flags, uint32_t interfaceIndex,
+                                        DNSServiceErrorType error, const char* fullName, const char* hostTarget,
+                                        uint16_t portInNetworkOrder, uint16_t txtLength, const unsigned char* txtRecord,
+                                        void* context);
+using DNSServiceQueryRecordReply = void (*)(DNSServiceRef service, DNSServiceFlags flags, uint32_t interfaceIndex,
+                                            DNSServiceErrorType error, const char* fullName, uint16_t recordType,
+                                            uint16_t recordClass, uint16_t dataLength, const void* data, uint32_t ttl,
+                                            void* context);
+constexpr DNSServiceFlags kDNSServiceFlagsAdd = 0x2;
+constexpr uint16_t kDNSServiceType_A = 1;
+constexpr uint16_t kDNSServiceClass_IN = 1;
+
+using DNSServiceBrowseFunction = DNSServiceErrorType (*)(DNSServiceRef* service, DNSServiceFlags flags,
+                                                         uint32_t interfaceIndex, const char* registrationType,
+                                                         const char* domain, DNSServiceBrowseReply reply,
+                                                         void* context);
+using DNSServiceResolveFunction = DNSServiceErrorType (*)(DNSServiceRef* service, DNSServiceFlags flags,
+                                                          uint32_t interfaceIndex, const char* name,
+                                                          const char* registrationType, const char* domain,
+                                                          DNSServiceResolveReply reply, void* context);
+using DNSServiceQueryRecordFunction = DNSServiceErrorType (*)(DNSServiceRef* service, DNSServiceFlags flags,
+                                                              uint32_t interfaceIndex, const char* fullName,
+                                                              uint16_t recordType, uint16_t recordClass,
+                                                              DNSServiceQueryRecordReply reply, void* context);
+
 using DNSServiceRegisterFunction = DNSServiceErrorType (*)(DNSServiceRef* service, DNSServiceFlags flags,
                                                            uint32_t interfaceIndex, const char* name,
                                                            const char* registrationType, const char* domain,

@@ -86,6 +86,15 @@ void* MDnsWrapper::function(const char* name) const {
     return index < 0 ? nullptr : functions_[index];
 }
 
+DNSServiceBrowseFunction MDnsWrapper::browseFunction() const {
+    return as<DNSServiceBrowseFunction>(function("DNSServiceBrowse"));
+}
+DNSServiceResolveFunction MDnsWrapper::resolveFunction() const {
+    return as<DNSServiceResolveFunction>(function("DNSServiceResolve"));
+}
+DNSServiceQueryRecordFunction MDnsWrapper::queryRecordFunction() const {
+    return as<DNSServiceQueryRecordFunction>(function("DNSServiceQueryRecord"));
+}
 DNSServiceRegisterFunction MDnsWrapper::registerFunction() const {
     return as<DNSServiceRegisterFunction>(function("DNSServiceRegister"));
 }

@@ -26,7 +26,10 @@ public:
     // The table entry for a name of FunctionNames, or null.
     void* function(const char* name) const;
 
-    // Typed access to the entries the system calls; null when absent.
+    // Typed access to the entries the bridge and the reference client call; null when absent.
+    DNSServiceBrowseFunction browseFunction() const;
+    DNSServiceResolveFunction resolveFunction() const;
+    DNSServiceQueryRecordFunction queryRecordFunction() const;
     DNSServiceRegisterFunction registerFunction() const;
     DNSServiceProcessResultFunction processResultFunction() const;
     DNSServiceRefSockFDFunction socketFunction() const;

@@ -6,6 +6,7 @@
 #include "base/BaseString.h"
 #include "base/BaseTypedArray.h"
 #include "distant/BaseMD5.h"
+#include "distant/BridgeCredential.h"
 #include "distant/DistantObjectsCenter.h"
 #include "distant/LoginManager.h"
 #include "io/IOSocketTCP.h"
@@ -20,9 +21,6 @@ constexpr StringLiteral ServiceName = "X-Plane"_lit;
 constexpr StringLiteral ServiceType = "zephrane_gps"_lit;
 constexpr StringLiteral AllowedUserAgent = "Quillory Zephrane App"_lit;
 constexpr int32_t BridgeLoginMode = LoginCheckUserAgent | LoginCheckPassword;
-// The pass-phrase behind the password credential. Clients send its MD5 digest as 32 lowercase
-// hexadecimal digits (docs/protocol.md gives the text); the digest is the only place it shows.
-constexpr StringLiteral PassPhrase = "Zephrane bridge for X-Plane"_lit;
 
 }  // namespace
 
@@ -68,7 +66,7 @@ void GPSBridge::setLoginRules() {
     logins->addCredential(nullptr, credential);
 }
 
-BaseString* GPSBridge::passwordCredential() { return md5HexString(constantString(PassPhrase)); }
+BaseString* GPSBridge::passwordCredential() { return md5HexString(constantString(BridgePassPhrase)); }
 
 void GPSBridge::teardown() {
     if (serverCenter_) {

@@ -1,0 +1,111 @@
+// zephrane-client: the reference client of the bridge. Finds the bridge (by DNS-SD, or --host), logs in,
+// then polls position reports and prints them, or measures request latency with --bench.
+// Exit status: 0 done, 1 bad usage or no bridge reachable, 2 connection lost, 3 login refused.
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "BridgeConnection.h"
+#include "BridgeDiscovery.h"
+#include "ClientOptions.h"
+#include "ReportPrinter.h"
+#include "base/AutoreleasePool.h"
+#include "base/BaseString.h"
+#include "distant/BaseMD5.h"
+#include "distant/BridgeCredential.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+enum ExitStatus { Done = 0, Unreachable = 1, Lost = 2, Refused = 3 };
+
+int poll(BridgeConnection& connection, const ClientOptions& options) {
+    ReportPrinter printer(stdout, options.json);
+    auto start = Clock::now();
+    auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / options.rate));
+    auto next = start;
+    for (uint64_t printed = 0; options.count == 0 || printed < options.count; ++printed) {
+        AutoreleasePool pool;
+        BaseDictionary* report = connection.sendRequest() ? connection.receiveReport() : nullptr;
+        if (!report) {
+            std::fprintf(stderr, "zephrane-client: connection lost\n");
+            return Lost;
+        }
+        printer.print(report, std::chrono::duration<double>(Clock::now() - start).count());
+        next += period;
+        std::this_thread::sleep_until(next);
+    }
+    return Done;
+}
+
+double percentile(const std::vector<double>& sorted, double fraction) {
+    size_t index = static_cast<size_t>(fraction * static_cast<double>(sorted.size() - 1) + 0.5);
+    return sorted[std::min(index, sorted.size() - 1)];
+}
+
+int bench(BridgeConnection& connection, uint64_t requests) {
+    std::vector<double> microseconds;
+    microseconds.reserve(requests);
+    auto start = Clock::now();
+    for (uint64_t i = 0; i < requests; ++i) {
+        AutoreleasePool pool;
+        auto sent = Clock::now();
+        if (!connection.sendRequest() || !connection.receiveReport()) {
+            std::fprintf(stderr, "zephrane-client: connection lost after %llu reports\n",
+                         static_cast<unsigned long long>(i));
+            return Lost;
+        }
+        microseconds.push_back(std::chrono::duration<double, std::micro>(Clock::now() - sent).count());
+    }
+    double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    std::sort(microseconds.begin(), microseconds.end());
+    std::printf("requests %llu  p50 %.1f us  p90 %.1f us  p99 %.1f us  max %.1f us  %.0f reports/s\n",
+                static_cast<unsigned long long>(requests), percentile(microseconds, 0.50),
+                percentile(microseconds, 0.90), percentile(microseconds, 0.99), microseconds.back(),
+                static_cast<double>(requests) / seconds);
+    return Done;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string error;
+    std::optional<ClientOptions> options = parseClientOptions(argc, argv, &error);
+    if (!options) {
+        std::fputs(error.c_str(), stderr);
+        return Unreachable;
+    }
+    AutoreleasePool pool;
+    std::string address = options->host;
+    uint16_t port = options->port;
+    if (address.empty()) {
+        auto limit = std::chrono::milliseconds(static_cast<int64_t>(options->discoverySeconds * 1000));
+        std::optional<DiscoveredBridge> found = discoverBridge(limit, &error);
+        if (!found) {
+            std::fprintf(stderr, "zephrane-client: %s\n", error.c_str());
+            return Unreachable;
+        }
+        std::fprintf(stderr, "zephrane-client: found \"%s\" at %s port %u (%s)\n", found->name.c_str(),
+                     found->address.c_str(), found->port, found->txt.c_str());
+        address = found->address;
+        port = found->port;
+    }
+    BridgeConnection connection;
+    if (!connection.open(address, port)) {
+        std::fprintf(stderr, "zephrane-client: cannot connect to %s port %u\n", address.c_str(), port);
+        return Unreachable;
+    }
+    std::string password = options->password;
+    if (password.empty()) password = md5HexString(constantString(BridgePassPhrase))->chars();
+    std::string deviceName;
+    int32_t code = connection.login(options->userAgent, password, &deviceName);
+    if (code != 0) {
+        std::fprintf(stderr, "zephrane-client: login %s (code %d)\n", loginResultText(code), code);
+        return code < 0 ? Lost : Refused;
+    }
+    std::fprintf(stderr, "zephrane-client: logged in to \"%s\"\n", deviceName.c_str());
+    return options->bench > 0 ? bench(connection, options->bench) : poll(connection, *options);
+}
