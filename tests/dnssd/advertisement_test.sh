@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# The bridge's DNS-SD advertisement seen by a real browser. Everything runs inside private network and
-# mount namespaces: a veth pair, a D-Bus system bus of our own and an avahi-daemon allowed on that pair
-# only, so no multicast reaches the machine's own interfaces and the machine's own buses are never used.
-#   advertisement_test.sh <advertiser program>
+# The bridge's DNS-SD advertisement seen by a real browser, and the reference client finding a running
+# bridge with no address given. Everything runs inside private network and mount namespaces: a veth pair,
+# a D-Bus system bus of our own and an avahi-daemon allowed on that pair only, so no multicast reaches the
+# machine's own interfaces and the machine's own buses are never used.
+#   advertisement_test.sh <advertiser program> <simhost> <bridge module> <zephrane-client>
 # Exits 77 (skipped) with the reason when the machine cannot run it.
 set -euo pipefail
 
 advertiser=$1
+simhost=$2
+module=$3
+client=$4
 skip() { echo "SKIPPED: $*"; exit 77; }
 
 if [ -z "${ZEPHRANE_IN_NAMESPACE:-}" ]; then
@@ -119,3 +123,21 @@ echo quit >&"${ADVERTISER[1]}"
 wait "$advertiser_pid" || true
 advertiser_pid=""
 echo "advertised, resolved with its TXT entries, and withdrawn"
+
+# The bridge itself, in the stand-in simulator, found by the reference client through DNS-SD alone.
+"$simhost" --plugin "$module" --start --duration 20 > "$work/simhost.log" 2>&1 &
+simhost_pid=$!
+found_client=""
+for _ in $(seq 20); do
+    if "$client" --count 2 --rate 10 --discovery-seconds 3 > "$work/client.log" 2>&1; then
+        found_client=yes
+        break
+    fi
+    sleep 0.5
+done
+kill "$simhost_pid" 2>/dev/null || true
+wait "$simhost_pid" 2>/dev/null || true
+cat "$work/client.log"
+[ -n "$found_client" ] || { echo "zephrane-client did not find the bridge"; cat "$work/simhost.log"; exit 1; }
+grep -q 'found "X-Plane" at 169.254.77.[12] port 21777' "$work/client.log" || { echo "not found by DNS-SD"; exit 1; }
+echo "zephrane-client found the bridge by DNS-SD and read its positions"
