@@ -151,7 +151,7 @@ def offline_malformed():
     bad = {
         "truncated string": "0A 00 05 61 62",
         "truncated compact integer": "0C 00 5F FF",
-        "unknown tag": "63 00",
+        "unknown tag": "43 0C 00",
         "version 1": "0A 01 00",
         "negative length": "0A 00 81",
         "bytes after the record": "0B 00 0B 00",
@@ -275,7 +275,7 @@ def bridge_first_message_not_dictionary(host, port):
 
 def bridge_malformed_after_login(host, port):
     with logged_in(host, port) as conn:
-        conn.send_raw(h("63 00"))  # tag 99 does not exist
+        conn.send_raw(bp.encode_compact(99) + b"\x00")  # tag 99 does not exist
         closed, extra = conn.wait_closed(3.0)
         expect(closed and extra == 0, "unknown tag: closed=%s, %d bytes received" % (closed, extra))
 
