@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "Eventually.h"
 #include "ProtocolClient.h"
 #include "SimulatorFixture.h"
 #include "base/AutoreleasePool.h"
@@ -52,14 +53,6 @@ protected:
         auto client = std::make_unique<ProtocolClient>(port);
         EXPECT_EQ(client->loginAsApp(), LoginOkCode);
         return client;
-    }
-    template <class Condition>
-    bool eventually(Condition condition) {
-        for (int i = 0; i < 2000; ++i) {
-            if (condition()) return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return condition();
     }
 
     static constexpr int32_t LoginOkCode = 0;

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "Eventually.h"
 #include "base/BaseObject.h"
 #include "io/IOSocketTCP.h"
 
@@ -33,14 +34,3 @@ private:
 IOSocketTCP* newListener(uint32_t maximumClients = 0);
 // A socket connected to port on 127.0.0.1, owned by the caller (null when the connection failed).
 IOSocketTCP* newConnectedClient(uint16_t port);
-
-// Polls condition for up to limit.
-template <class Condition>
-bool eventually(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(5)) {
-    auto deadline = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return condition();
-}

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "Eventually.h"
 #include "base/AutoreleasePool.h"
 #include "io/IOException.h"
 #include "thread/BaseThread.h"
@@ -59,15 +60,6 @@ private:
     std::atomic<int>* destroyed_;
 };
 
-// Waits (with a generous deadline) for a condition another thread brings about.
-template <class Condition>
-bool eventually(Condition condition) {
-    for (int i = 0; i < 5000; ++i) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return condition();
-}
 
 }  // namespace
 
