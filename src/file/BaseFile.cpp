@@ -219,19 +219,25 @@ const char* BaseFile::readChunk(uint64_t maxCount, uint32_t* count) {
     return readBuffer_->bytes();
 }
 
+BaseString* BaseFile::typeName() const {
+    if (status_.typeBits & FileTypeRegular) return FileType::regular();
+    if (status_.typeBits & FileTypeDirectory) return FileType::directory();
+    return FileType::special();
+}
+
 BaseDictionary* BaseFile::attributes() {
     auto* attributes = createAutoreleased<BaseDictionary>();
     bool regular = (status_.typeBits & FileTypeRegular) != 0;
-    BaseString* type = regular                                       ? FileType::regular()
-                       : (status_.typeBits & FileTypeDirectory) != 0 ? FileType::directory()
-                                                                     : FileType::special();
     attributes->setObjectForKey(osFileNameToGeneric(path_->lastPathComponent(true)), FileAttributeKey::name());
-    attributes->setObjectForKey(type, FileAttributeKey::type());
+    attributes->setObjectForKey(typeName(), FileAttributeKey::type());
     if (regular && resumeOffset_ > 0) {
-        attributes->setObjectForKey(createAutoreleased<BaseNumber>(static_cast<int64_t>(resumeOffset_)),
-                                    FileAttributeKey::resumeOffset());
+        auto* offset = createAutoreleased<BaseNumber>(static_cast<int64_t>(resumeOffset_));
+        attributes->setObjectForKey(offset, FileAttributeKey::resumeOffset());
     }
-    if (regular && partial_) attributes->setObjectForKey(createAutoreleased<BaseNumber>(true), FileAttributeKey::resumable());
+    if (regular && partial_) {
+        attributes->setObjectForKey(createAutoreleased<BaseNumber>(true), FileAttributeKey::resumable());
+    }
+    // A write since the last query left the size at 0: ask again.
     if (regular && status_.size == 0) queryStatus(path_);
     int64_t size = (status_.typeBits & FileTypeRegular) ? status_.size : 0;
     attributes->setObjectForKey(createAutoreleased<BaseNumber>(size), FileAttributeKey::size());
@@ -247,10 +253,9 @@ BaseDictionary* BaseFile::attributes() {
 bool BaseFile::setDatesFromAttributes(const BaseDictionary* attributes) {
     int64_t accessTime = 0;
     int64_t modificationTime = 0;
-    if (!wholeSeconds(BaseDictionary::objectForKey(attributes, FileAttributeKey::accessDate()), &accessTime) ||
-        !wholeSeconds(BaseDictionary::objectForKey(attributes, FileAttributeKey::modificationDate()), &modificationTime)) {
-        return false;
-    }
+    const BaseObject* accessDate = BaseDictionary::objectForKey(attributes, FileAttributeKey::accessDate());
+    const BaseObject* modificationDate = BaseDictionary::objectForKey(attributes, FileAttributeKey::modificationDate());
+    if (!wholeSeconds(accessDate, &accessTime) || !wholeSeconds(modificationDate, &modificationTime)) return false;
     bool set = setFileTimes(path_->chars(), accessTime, modificationTime);
     queryStatus(path_);
     return set;

@@ -100,6 +100,7 @@ private:
     BaseFile(const BaseString* osPath, OSPath);
     static bool removeOSPath(const BaseString* osPath, uint32_t flags);
     void queryStatus(const BaseString* path);
+    BaseString* typeName() const;
     void createOrTruncate();
     bool openStream(const BaseString* path, const char* mode);
     bool commitWrite();

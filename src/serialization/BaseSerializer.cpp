@@ -341,8 +341,9 @@ BaseObject* BaseSerializer::readFile(int depth) {
     auto* attributes = static_cast<BaseDictionary*>(record);
     ReceivedFileAttributes request;
     if (!request.read(attributes)) return nullptr;
+    // Without content the sender could not open its file: a file over the empty path stands for it.
     BaseFile* file = request.hasContent() ? receiveFile(attributes, request)
-                                          : createAutoreleased<BaseFile>(createAutoreleased<BaseString>(), FileStatusOnly);
+                                          : createAutoreleased<BaseFile>(constantString(""_lit), FileStatusOnly);
     if (!file) return nullptr;
     ++filesSent_;
     ++filesDone_;

@@ -23,7 +23,6 @@
 
 class BaseDictionary;
 class BaseFile;
-class BasePackageIndex;
 class BaseString;
 class ReceivedFileAttributes;
 class IOAbstract;

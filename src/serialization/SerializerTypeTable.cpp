@@ -16,7 +16,9 @@ bool isRealNumber(const BaseObject* object) { return numberOfKind(object, Number
 bool isBooleanNumber(const BaseObject* object) { return numberOfKind(object, NumberBoolean); }
 
 // Files travel only when their status says regular file or directory.
-bool isExistingFile(const BaseObject* object) { return static_cast<const BaseFile*>(object)->existsAsFileOrDirectory(); }
+bool isExistingFile(const BaseObject* object) {
+    return static_cast<const BaseFile*>(object)->existsAsFileOrDirectory();
+}
 
 }  // namespace
 

@@ -192,8 +192,8 @@ TEST(FileAttributes, DescriptionIsTheAttributesInTheRequestedStyle) {
     ScratchDirectory dir;
     dir.write("a b.txt", "12345");
     BaseString* json = fileAt(dir.path("a b.txt"))->description(StyleJSON);
-    ToolResult parsed = runTool("python3 -c \"import json,sys; d=json.load(sys.stdin); print(d['fa_name'], d['fa_size'])\"",
-                                json->chars());
+    const char* script = "import json,sys; d=json.load(sys.stdin); print(d['fa_name'], d['fa_size'])";
+    ToolResult parsed = runTool(std::string("python3 -c \"") + script + "\"", json->chars());
     EXPECT_EQ(parsed.output, "a b.txt 5\n") << json->chars();
     BaseString* headed = fileAt(dir.path("a b.txt"))->description(StylePlain | DescriptionFlag::ClassName);
     EXPECT_EQ(std::string(headed->chars()).rfind("BaseFile  :\n", 0), 0u);

@@ -71,7 +71,8 @@ struct Recorder : SerializerDelegate {
 };
 
 // A receiving serializer over bytes, writing files into directory.
-BaseSerializer* receiver(const std::string& bytes, const std::string& directory, SerializerDelegate* delegate = nullptr) {
+BaseSerializer* receiver(const std::string& bytes, const std::string& directory,
+                         SerializerDelegate* delegate = nullptr) {
     auto* buffer = createAutoreleased<BaseBuffer>();
     buffer->append(bytes.data(), bytes.size());
     auto* serializer = createAutoreleased<BaseSerializer>(buffer, delegate);
@@ -184,7 +185,8 @@ TEST(FileRecords, DelegateDirectoryAndSubPath) {
     ASSERT_NE(receiver(fileRecord(attributes, "abc"), dir.path("default"), &delegate)->readObject(), nullptr);
     EXPECT_EQ(dir.read("chosen/sub/inner/f.txt"), "abc");
 
-    ASSERT_NE(receiver(fileRecord(attributesFor("g.txt", 1), "g"), dir.path("default"), &delegate)->readObject(), nullptr);
+    std::string withoutSubPath = fileRecord(attributesFor("g.txt", 1), "g");
+    ASSERT_NE(receiver(withoutSubPath, dir.path("default"), &delegate)->readObject(), nullptr);
     EXPECT_EQ(dir.read("chosen/g.txt"), "g");  // the delegate's place, even without a sub-path
     ASSERT_NE(receiver(fileRecord(attributes, "xyz"), dir.path("default"))->readObject(), nullptr);
     EXPECT_EQ(dir.read("default/f.txt"), "xyz");  // no delegate: the sub-path is not used
@@ -288,6 +290,9 @@ TEST(FileRecordsFromPeers, ARefusingSerializerFailsAnyRecordHoldingAFile) {
     EXPECT_EQ(refusing->readObject(), nullptr);
     EXPECT_TRUE(dir.snapshot().empty());
     EXPECT_EQ(refusing->filesDone(), 0u);
+    BaseSerializer* plain = receiver(encoded(login), dir.path());
+    plain->setAcceptsFileRecords(false);
+    EXPECT_NE(plain->readObject(), nullptr);  // records without files still read
 
     auto* accepted = static_cast<BaseDictionary*>(receiver(bytes, dir.path())->readObject());
     ASSERT_NE(accepted, nullptr);  // the same bytes are a well-formed record

@@ -69,7 +69,8 @@ TEST(PackageIndex, ThreeEntriesTableLayoutAndReadingBack) {
             "print(n, [(struct.unpack_from('40s',b,8+56*i)[0].rstrip(b'\\0').decode(),) + "
             "struct.unpack_from('<QQ',b,48+56*i) for i in range(n)])\"",
             table);
-        EXPECT_EQ(parsed.output, "3 [('first', 0, 5), ('" + forty + "', 5, 3), ('" + forty + "', 8, 72623859790382856)]\n");
+        EXPECT_EQ(parsed.output,
+                  "3 [('first', 0, 5), ('" + forty + "', 5, 3), ('" + forty + "', 8, 72623859790382856)]\n");
     }
 
     BaseBuffer* package = bufferWith("XY" + table + "DATA");
