@@ -9,11 +9,16 @@
 #include "base/BaseNull.h"
 #include "base/BaseNumber.h"
 #include "base/BaseString.h"
+#include "file/BaseFile.h"
+#include "file/BasePackageIndex.h"
+#include "file/FileAttributeKeys.h"
+#include "file/PathOperations.h"
 #include "io/BaseBuffer.h"
 #include "io/IOException.h"
 #include "io/IOExceptionFilter.h"
 #include "platform/FileSystem.h"
 #include "serialization/CompactInteger.h"
+#include "serialization/ReceivedFileAttributes.h"
 #include "serialization/SerializerTypeTable.h"
 #include "serialization/WritableGraph.h"
 
@@ -23,6 +28,17 @@ constexpr int32_t CurrentVersion = 0;
 // Strings grow by at most this much per read, so a declared length commits no memory ahead of the data.
 constexpr uint64_t StringReadStep = 64 * 1024;
 constexpr uint64_t BufferReadStep = 8192;
+// File content goes out in the pieces the file delivers and comes in through a small stack buffer.
+constexpr uint64_t FileSendPiece = 8192;
+constexpr uint64_t FileReceivePiece = 1024;
+constexpr uint64_t PathBufferCapacity = 256;
+
+uint64_t countFor(const BaseDictionary* attributes, BaseString* key) {
+    const BaseObject* value = BaseDictionary::objectForKey(attributes, key);
+    if (!hasClassName(value, "BaseNumber")) return 0;
+    int64_t number = static_cast<const BaseNumber*>(value)->int64Value();
+    return number > 0 ? static_cast<uint64_t>(number) : 0;
+}
 
 }  // namespace
 
@@ -124,6 +140,10 @@ void BaseSerializer::writeRecord(const BaseObject* object) {
         case TagReal: writeCompactInteger(encodeReal(static_cast<const BaseNumber*>(object)->doubleValue())); break;
         case TagDate: writeCompactInteger(encodeReal(static_cast<const BaseDate*>(object)->value())); break;
         case TagBoolean: writeCompactInt32(static_cast<const BaseNumber*>(object)->boolValue() ? 1 : 0); break;
+        case TagFile: writeFile(static_cast<BaseFile*>(const_cast<BaseObject*>(object))); break;
+        case TagPackageIndex:
+            static_cast<BasePackageIndex*>(const_cast<BaseObject*>(object))->writeIndex(stream_);
+            break;
         default: break;  // null has no payload
     }
 }
@@ -193,7 +213,9 @@ BaseObject* BaseSerializer::readPayload(int32_t tag, int depth) {
             if (!readCompactInt32(&flag)) return nullptr;
             return createAutoreleased<BaseNumber>(BooleanByte{static_cast<uint8_t>(flag != 0 ? 1 : 0)});
         }
-        default: return nullptr;  // files and package indexes are not read here
+        case TagFile: return readFile(depth);
+        case TagPackageIndex: return readPackageIndex();
+        default: return nullptr;
     }
 }
 
@@ -260,6 +282,116 @@ BaseObject* BaseSerializer::readDictionary(int depth) {
         dictionary->setObjectForKey(value, key);
     }
     return dictionary;
+}
+
+// ---- file records and package indexes
+
+void BaseSerializer::reportProgress() {
+    if (delegate_) delegate_->progress(this, filesSent_, filesDone_, fileBytes_);
+}
+
+void BaseSerializer::writeEmptyDictionary() {
+    writeCompactInt32(TagDictionary);
+    writeCompactInt32(CurrentVersion);
+    writeCompactInt32(0);
+}
+
+// A file that cannot be opened travels as the empty dictionary alone.
+void BaseSerializer::writeFile(BaseFile* file) {
+    BaseDictionary* attributes = file->attributes();
+    uint64_t start = countFor(attributes, FileAttributeKey::resumeOffset());
+    if (!file->openFile(true)) {
+        writeEmptyDictionary();
+    } else {
+        struct StreamCloser {
+            BaseFile* file;
+            ~StreamCloser() { file->closeStream(); }
+        } closer{file};
+        writeRecord(attributes);
+        file->setPosition(start);
+        fileBytes_ += start;
+        reportProgress();
+        uint64_t size = countFor(attributes, FileAttributeKey::size());
+        sendFileContent(file, size > start ? size - start : 0);
+    }
+    ++filesSent_;
+    ++filesDone_;
+    reportProgress();
+}
+
+// Exactly the count the attributes announced: a file that shrank since fails the write (the receiver
+// would otherwise read the following records as content), and bytes added since are not sent.
+void BaseSerializer::sendFileContent(BaseFile* file, uint64_t count) {
+    for (uint64_t remaining = count; remaining > 0;) {
+        AutoreleasePool piecePool;
+        uint32_t got = 0;
+        const char* bytes = file->readChunk(std::min(remaining, FileSendPiece), &got);
+        if (got == 0) throw new IOException();
+        stream_->write(bytes, got);
+        remaining -= got;
+        fileBytes_ += got;
+        reportProgress();
+    }
+}
+
+BaseObject* BaseSerializer::readFile(int depth) {
+    if (!acceptsFileRecords_) return nullptr;
+    BaseObject* record = readRecord(depth + 1);
+    if (!hasClassName(record, "BaseDictionary")) return nullptr;
+    auto* attributes = static_cast<BaseDictionary*>(record);
+    ReceivedFileAttributes request;
+    if (!request.read(attributes)) return nullptr;
+    // Without content the sender could not open its file: a file over the empty path stands for it.
+    BaseFile* file = request.hasContent() ? receiveFile(attributes, request)
+                                          : createAutoreleased<BaseFile>(constantString(""_lit), FileStatusOnly);
+    if (!file) return nullptr;
+    ++filesSent_;
+    ++filesDone_;
+    reportProgress();
+    return file;
+}
+
+// On any failure the file object goes with the enclosing pool, and with it the temporary file.
+BaseFile* BaseSerializer::receiveFile(BaseDictionary* attributes, const ReceivedFileAttributes& request) {
+    BaseString* path = receivedFilePath(attributes, request);
+    if (!path) return nullptr;
+    auto* file = createAutoreleased<BaseFile>(path, FileStatusOnly);
+    if (!file->openForWriting(request.resume())) return nullptr;
+    file->setPosition(request.startOffset());
+    fileBytes_ += request.startOffset();
+    reportProgress();
+    char piece[FileReceivePiece];
+    for (uint64_t remaining = request.size() - request.startOffset(); remaining > 0;) {
+        AutoreleasePool piecePool;
+        uint64_t step = std::min(remaining, FileReceivePiece);
+        stream_->readFully(piece, step);
+        if (!file->write(piece, step)) return nullptr;
+        remaining -= step;
+        fileBytes_ += step;
+        reportProgress();
+    }
+    if (!file->finishWriting()) return nullptr;
+    file->setDatesFromAttributes(attributes);
+    return file;
+}
+
+// The delegate's directory when it names one, else fileDirectory; a sub-path only below the delegate's.
+BaseString* BaseSerializer::receivedFilePath(BaseDictionary* attributes, const ReceivedFileAttributes& request) {
+    BaseString* directory = delegate_ ? delegate_->destinationForFile(this, attributes) : nullptr;
+    if (!pathBuffer_) pathBuffer_ = new BaseString(ReserveBytes{PathBufferCapacity});
+    pathBuffer_->setString(directory ? directory : fileDirectory_);
+    if (directory && request.context()) {
+        pathBuffer_->appendPathComponent(request.context());
+        if (!createDirectory(pathBuffer_, true)) return nullptr;
+    }
+    pathBuffer_->appendPathComponent(request.name());
+    return pathBuffer_;
+}
+
+// The index reads its header from the stream below the error filter; a header cut short fails the record.
+BaseObject* BaseSerializer::readPackageIndex() {
+    auto* index = createAutoreleased<BasePackageIndex>(baseStream_);
+    return index->headerRead() ? index : nullptr;
 }
 
 // ---- the serializer's own thread

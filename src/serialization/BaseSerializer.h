@@ -6,6 +6,11 @@
 // containers nested deeper than 64 levels, negative lengths and unknown tags fail the record, and memory is
 // only committed as the bytes actually arrive. A failed read leaves no partial object behind.
 //
+// Files travel inside graphs (tag 2): a BaseFile is written as its attribute dictionary and its content,
+// and a received one is written into fileDirectory (or where the delegate says) through a temporary file,
+// under the name the peer gives once that name is known to stay inside the directory. setAcceptsFileRecords
+// (false) refuses every file record before anything touches the disk, for peers not yet trusted.
+//
 // The serializer owns its filter and holds a reference to the stream, the root object being sent and the
 // directory for received files. It is used by one thread at a time; its own thread (which reads objects
 // for a delegate) is never started in this system.
@@ -17,7 +22,9 @@
 #include "thread/BaseThread.h"
 
 class BaseDictionary;
+class BaseFile;
 class BaseString;
+class ReceivedFileAttributes;
 class IOAbstract;
 class IOExceptionFilter;
 class BaseSerializer;
@@ -54,6 +61,8 @@ public:
     uint64_t filesSent() const { return filesSent_; }
     uint64_t filesDone() const { return filesDone_; }
     uint64_t fileBytes() const { return fileBytes_; }
+    bool acceptsFileRecords() const { return acceptsFileRecords_; }
+    void setAcceptsFileRecords(bool accepts) { acceptsFileRecords_ = accepts; }
 
     IOAbstract* baseStream() const { return baseStream_; }
 
@@ -82,6 +91,14 @@ private:
     BaseObject* readArray(int depth);
     BaseObject* readDictionary(int depth);
     bool readLength(uint64_t limit, uint64_t* length);
+    BaseObject* readFile(int depth);
+    BaseFile* receiveFile(BaseDictionary* attributes, const ReceivedFileAttributes& request);
+    BaseString* receivedFilePath(BaseDictionary* attributes, const ReceivedFileAttributes& request);
+    BaseObject* readPackageIndex();
+    void writeFile(BaseFile* file);
+    void sendFileContent(BaseFile* file, uint64_t count);
+    void writeEmptyDictionary();
+    void reportProgress();
 
     IOExceptionFilter* stream_;
     SerializerDelegate* delegate_;
@@ -92,4 +109,5 @@ private:
     uint64_t fileBytes_ = 0;
     BaseString* fileDirectory_ = nullptr;
     BaseString* pathBuffer_ = nullptr;
+    bool acceptsFileRecords_ = true;
 };

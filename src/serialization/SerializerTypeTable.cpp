@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "base/BaseNumber.h"
+#include "file/BaseFile.h"
 
 namespace {
 
@@ -14,8 +15,10 @@ bool isIntegerNumber(const BaseObject* object) { return numberOfKind(object, Num
 bool isRealNumber(const BaseObject* object) { return numberOfKind(object, NumberReal); }
 bool isBooleanNumber(const BaseObject* object) { return numberOfKind(object, NumberBoolean); }
 
-// Files travel only when they exist as a regular file or a directory; no file object exists yet.
-bool isExistingFile(const BaseObject*) { return false; }
+// Files travel only when their status says regular file or directory.
+bool isExistingFile(const BaseObject* object) {
+    return static_cast<const BaseFile*>(object)->existsAsFileOrDirectory();
+}
 
 }  // namespace
 

@@ -8,6 +8,8 @@
 #include "base/BaseDate.h"
 #include "base/BaseDictionaryEnumerator.h"
 #include "base/BaseNumber.h"
+#include "file/BaseFile.h"
+#include "file/BasePackageIndex.h"
 #include "serialization/CompactInteger.h"
 #include "serialization/SerializerTypeTable.h"
 
@@ -35,6 +37,12 @@ public:
             case TagArray:
             case TagDictionary:
                 return checkContainer(object, row->tag);
+            case TagFile:
+                return checkFile(static_cast<const BaseFile*>(object));
+            case TagPackageIndex:
+                // An index read from a stream has no table to write: the reader would take what follows
+                // for one.
+                return static_cast<const BasePackageIndex*>(object)->entries() != nullptr;
             default:
                 return false;  // no writer for this kind
         }
@@ -48,6 +56,19 @@ private:
         bool writable = tag == TagArray ? checkArray(static_cast<const BaseArray*>(container))
                                         : checkDictionary(static_cast<const BaseDictionary*>(container));
         path_.pop_back();
+        return writable;
+    }
+
+    // A file's attributes travel as a dictionary one level below the file, its context one level further.
+    bool checkFile(const BaseFile* file) {
+        if (static_cast<int>(path_.size()) + 1 >= SerializerMaxDepth) return false;
+        const BaseObject* context = file->context();
+        if (!context) return true;
+        if (std::find(path_.begin(), path_.end(), file) != path_.end()) return false;
+        path_.push_back(file);
+        path_.push_back(nullptr);  // the attribute dictionary's level
+        bool writable = check(context);
+        path_.resize(path_.size() - 2);
         return writable;
     }
 

@@ -111,7 +111,8 @@ TEST(WireFormat, UnknownVersionsAndTagsReadAsNothing) {
     EXPECT_EQ(decoded(bytesFromHex("0A 01 00")), nullptr);  // version 1
     EXPECT_EQ(decoded(bytesFromHex("0B 01")), nullptr);
     EXPECT_EQ(decoded(bytesFromHex("03 00")), nullptr);  // tag 3
-    EXPECT_EQ(decoded(bytesFromHex("02 00 15 00 00")), nullptr);  // files are not read here
+    EXPECT_EQ(decoded(bytesFromHex("16 00")), nullptr);           // tag 22
+    EXPECT_EQ(decoded(bytesFromHex("02 01 15 00 00")), nullptr);  // a file record of version 1
     EXPECT_NE(decoded(bytesFromHex("0B 00")), nullptr);
 }
 
