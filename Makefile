@@ -33,7 +33,7 @@ build-tsan/CMakeCache.txt:
 
 test-tsan: build-tsan/CMakeCache.txt
 	cmake --build build-tsan -j $(JOBS)
-	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ctest --output-on-failure -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp ctest --output-on-failure -j $(JOBS)
 
 # Each libFuzzer target runs FUZZ_SECONDS on a scratch corpus seeded from fuzz/corpus/<target>.
 FUZZ_SECONDS ?= 60

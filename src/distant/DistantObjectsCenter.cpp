@@ -173,8 +173,11 @@ void DistantObjectsCenter::acceptNewestConnection() {
     release(connection);  // a connection nobody kept closes here
 }
 
+// A peer that has not logged in may not put a file on this machine's disk: file records are refused until
+// the login succeeds.
 bool DistantObjectsCenter::runLoginHandshake(bool refuse) {
     AutoreleasePool pool;
+    serializer_->setAcceptsFileRecords(false);
     BaseObject* request = serializer_->readObject();
     if (!hasClassName(request, "BaseDictionary")) return false;
     auto* login = static_cast<BaseDictionary*>(request);
@@ -191,6 +194,7 @@ bool DistantObjectsCenter::runLoginHandshake(bool refuse) {
     if (code == LoginOk) reply->setObjectForCStringKey(deviceName(), "Connected device_name");
     reply->setObjectForCStringKey(createAutoreleased<BaseNumber>(static_cast<int32_t>(code)), "Result");
     sendObject(reply);
+    if (code == LoginOk) serializer_->setAcceptsFileRecords(true);
     return code == LoginOk;
 }
 

@@ -12,20 +12,39 @@
 
 namespace {
 
-// Maps OS thread ids to their BaseThread and counts the threads still running. A thread stopped from
-// itself is detached and may finish its last steps while the process or the module shuts down, so the
-// table is only destroyed, at unload, once every thread has ended; should one never end, the table is left
-// to it rather than freed under it.
+// Maps OS thread ids to their BaseThread, counts the threads still running, and keeps the threads that were
+// stopped from themselves until they can be joined. No thread is ever detached: a thread is joined, so that
+// everything it did (its thread-local storage included) is finished before the module can go away. The
+// table is destroyed at unload once every thread has ended; should one never end, the table is left to it
+// rather than freed under it.
 struct ThreadBookkeeping {
     std::mutex mutex;
     std::map<std::thread::id, BaseThread*> entries;
     std::vector<BaseThread*> placeholders;
     std::condition_variable allEnded;
     int liveThreads = 0;
+    // Threads stopped from themselves, and which of them have finished their work and only exit now.
+    std::map<std::thread::id, std::thread> unjoined;
+    std::vector<std::thread::id> ended;
 
     bool waitForAllThreads(std::chrono::milliseconds limit) {
         std::unique_lock<std::mutex> lock(mutex);
         return allEnded.wait_for(lock, limit, [this] { return liveThreads == 0; });
+    }
+
+    // Joins the handed-over threads that have ended; each is at most a few instructions from its exit.
+    void joinEnded() {
+        std::vector<std::thread> finished;
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            for (std::thread::id id : ended) {
+                auto found = unjoined.find(id);
+                finished.push_back(std::move(found->second));
+                unjoined.erase(found);
+            }
+            ended.clear();
+        }
+        for (std::thread& thread : finished) thread.join();
     }
 };
 
@@ -36,6 +55,7 @@ struct BookkeepingOwner {
     BookkeepingOwner() : books((sharedThreadManager(), new ThreadBookkeeping())) {}
     ~BookkeepingOwner() {
         if (!books->waitForAllThreads(ShutdownWaitLimit)) return;
+        books->joinEnded();
         for (BaseThread* placeholder : books->placeholders) release(dynamic_cast<BaseObject*>(placeholder));
         delete books;
     }
@@ -52,10 +72,20 @@ void threadBegins() {
     ++bookkeeping().liveThreads;
 }
 
+// The last step of every thread: a handed-over thread is marked ready to be joined.
 void threadEnds() {
     ThreadBookkeeping& books = bookkeeping();
     std::lock_guard<std::mutex> guard(books.mutex);
+    if (books.unjoined.count(std::this_thread::get_id()) > 0) books.ended.push_back(std::this_thread::get_id());
     if (--books.liveThreads == 0) books.allEnded.notify_all();
+}
+
+// A thread stopped from itself cannot join itself; it is joined once it has ended.
+void handOver(std::thread thread) {
+    ThreadBookkeeping& books = bookkeeping();
+    std::lock_guard<std::mutex> guard(books.mutex);
+    std::thread::id id = thread.get_id();
+    books.unjoined.emplace(id, std::move(thread));
 }
 
 }  // namespace
@@ -78,6 +108,7 @@ bool BaseThread::hasThread() {
 // thread instead, a starter that drops its own reference right after startThread could destroy the object
 // before the thread holds it.
 bool BaseThread::startThread() {
+    bookkeeping().joinEnded();
     {
         std::lock_guard<std::mutex> guard(threadMutex_);
         if (thread_.joinable()) return false;
@@ -115,8 +146,8 @@ bool BaseThread::stopThread() {
     threadWillStop();
     setRunning(false);
     if (fromItself) {
-        // The thread ends when its work returns; nobody will join it.
-        stopping.detach();
+        // The thread ends when its work returns, and is joined after that.
+        handOver(std::move(stopping));
         return true;
     }
     stopping.join();
@@ -178,7 +209,9 @@ BaseThread* BaseThread::threadForId(std::thread::id id, BaseThread* object) {
 }
 
 bool BaseThread::waitForAllThreadsToEnd(std::chrono::milliseconds limit) {
-    return bookkeeping().waitForAllThreads(limit);
+    if (!bookkeeping().waitForAllThreads(limit)) return false;
+    bookkeeping().joinEnded();
+    return true;
 }
 
 void BaseThread::threadEntry(BaseThread* self, BaseObject* heldOwner) {

@@ -36,7 +36,8 @@ public:
 
     // False when a thread already exists (also one whose work ended but was not stopped).
     bool startThread();
-    // Clears running and joins the thread; from the thread itself it returns at once. False when no thread.
+    // Clears running and joins the thread; from the thread itself it returns at once (the thread is joined
+    // once it has ended, by a later start or by waitForAllThreadsToEnd). False when no thread.
     bool stopThread();
 
     void setThreadState(uint8_t state);
@@ -49,8 +50,8 @@ public:
     // object, or with a new placeholder DummyThread when object is null; a known id returns its entry.
     static BaseThread* threadForId(std::thread::id id, BaseThread* object);
 
-    // Waits until every thread started through BaseThread has ended, those stopped from themselves
-    // included; false when limit passed first. Called before the code of the module goes away.
+    // Waits until every thread started through BaseThread has ended, and joins those stopped from
+    // themselves; false when limit passed first. Called before the code of the module goes away.
     static bool waitForAllThreadsToEnd(std::chrono::milliseconds limit);
 
 protected:

@@ -2,6 +2,8 @@
 // test's thread as the simulator's main thread.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -17,6 +19,7 @@
 #include "base/BaseString.h"
 #include "plugin/GPSBridge.h"
 #include "plugin/PositionFields.h"
+#include "serialization/BaseSerializer.h"
 
 namespace {
 
@@ -213,4 +216,24 @@ TEST_F(BridgeService, StartStopCyclesWithClientsComingAndGoing) {
         ProtocolClient leaving(port);  // connects and is dropped without a login
         stopBridge();
     }
+}
+
+TEST_F(BridgeService, ALoginCarryingAFileIsRefusedAndWritesNothing) {
+    std::string name = "zephrane-login-file-" + std::to_string(::getpid());
+    std::string path = std::string(BaseSerializer::temporaryDirectoryPath()->chars()) + name;
+    // {"User-Agent": agent, "Password": credential, "x": <file "name", 3 bytes "abc">}
+    auto record = [](const std::string& text) {
+        return std::string("\x0A\x00", 2) + static_cast<char>(text.size()) + text;
+    };
+    std::string attributes = std::string("\x15\x00\x02", 3) + record("fa_name") + record(name) + record("fa_size") +
+                             std::string("\x0C\x00\x03", 3);
+    std::string login = std::string("\x15\x00\x03", 3) + record("User-Agent") + record(AppUserAgent) +
+                        record("Password") + record(bridgeCredential()->chars()) + record("x") +
+                        std::string("\x02\x00", 2) + attributes + "abc";
+    ProtocolClient client(port);
+    ASSERT_TRUE(client.sendBytes(login));
+    EXPECT_TRUE(client.closedByPeer());
+    EXPECT_NE(::access(path.c_str(), F_OK), 0) << path << " was written";
+    auto served = loggedInClient();
+    EXPECT_NE(served->request(), nullptr);
 }

@@ -126,7 +126,7 @@ TEST(ThreadLifecycle, StopFromTheThreadItselfReturnsAtOnce) {
     auto* worker = new Worker(Worker::Mode::StopItself, &destroyed);
     worker->startThread();
     EXPECT_TRUE(eventually([&] { return worker->threadState() == THREAD_FINISHED; }));
-    EXPECT_FALSE(worker->hasThread());  // detached by its own stop
+    EXPECT_FALSE(worker->hasThread());  // handed over by its own stop, to be joined once it has ended
     EXPECT_FALSE(worker->stopThread());
     release(worker);
     EXPECT_EQ(destroyed, 1);
