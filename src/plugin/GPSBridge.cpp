@@ -24,28 +24,13 @@ constexpr int32_t BridgeLoginMode = LoginCheckUserAgent | LoginCheckPassword;
 
 }  // namespace
 
-// Counts a callback for as long as it runs.
-class GPSBridge::CallbackScope {
-public:
-    explicit CallbackScope(GPSBridge* bridge) : bridge_(bridge) {
-        std::lock_guard<std::mutex> guard(bridge_->callbacksMutex_);
-        ++bridge_->callbacksRunning_;
-    }
-    ~CallbackScope() {
-        std::lock_guard<std::mutex> guard(bridge_->callbacksMutex_);
-        if (--bridge_->callbacksRunning_ == 0) bridge_->callbacksDone_.notify_all();
-    }
-
-private:
-    GPSBridge* bridge_;
-};
-
 GPSBridge::GPSBridge(uint16_t port) : debugManager_(new DebugManager(nullptr, nullptr, DebugFilter)) {
     snapshot_.start();
     sharedLoginManager(BridgeLoginMode);
     serverCenter_ = retain(DistantObjectsCenter::createListeningCenter(port, constantString(ServiceName),
                                                                        constantString(ServiceType)));
     clients_ = new BaseTypedArray<DistantObjectsCenter>();
+    finished_ = new BaseTypedArray<DistantObjectsCenter>();
     setLoginRules();
     serverCenter_->setDeviceName(constantString(ServiceName));
     serverCenter_->setDelegate(this);
@@ -75,25 +60,36 @@ void GPSBridge::teardown() {
         serverCenter_ = nullptr;
     }
     BaseTypedArray<DistantObjectsCenter>* connections = nullptr;
+    BaseTypedArray<DistantObjectsCenter>* finished = nullptr;
     {
         std::lock_guard<std::mutex> guard(clientsMutex_);
         connections = clients_;
-        clients_ = nullptr;
+        finished = finished_;
+        clients_ = finished_ = nullptr;
     }
     // The delegate goes first, so that no connection reports its close to a bridge that is stopping.
+    // Each disconnect waits for the connection's receive thread.
     for (BaseObject* element : BaseArrayEnumerator(connections)) {
         auto* connection = static_cast<DistantObjectsCenter*>(element);
         connection->setDelegate(nullptr);
         connection->disconnect();
     }
+    for (BaseObject* element : BaseArrayEnumerator(finished)) static_cast<DistantObjectsCenter*>(element)->disconnect();
     release(connections);
-    waitForCallbacks();
+    release(finished);
     snapshot_.stop();
 }
 
-void GPSBridge::waitForCallbacks() {
-    std::unique_lock<std::mutex> lock(callbacksMutex_);
-    callbacksDone_.wait(lock, [this] { return callbacksRunning_ == 0; });
+void GPSBridge::joinFinished() {
+    BaseTypedArray<DistantObjectsCenter>* finished = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(clientsMutex_);
+        if (!finished_ || finished_->count() == 0) return;
+        finished = finished_;
+        finished_ = new BaseTypedArray<DistantObjectsCenter>();
+    }
+    for (BaseObject* element : BaseArrayEnumerator(finished)) static_cast<DistantObjectsCenter*>(element)->disconnect();
+    release(finished);
 }
 
 uint16_t GPSBridge::listeningPort() { return serverCenter_ ? serverCenter_->stream()->boundPort() : 0; }
@@ -125,7 +121,6 @@ void GPSBridge::sendPositionReport(DistantObjectsCenter* connection) {
 }
 
 void GPSBridge::didReceiveObject(BaseObject* object, DistantObjectsCenter* connection) {
-    CallbackScope running(this);
     if (isPositionRequest(object)) sendPositionReport(connection);
 }
 
@@ -137,6 +132,7 @@ bool GPSBridge::shouldAcceptConnection(DistantObjectsCenter*) {
 // The connection joins the list before its receive thread starts, so that one closing at once is found
 // there and removed, and never holds a place it no longer uses.
 void GPSBridge::didAcceptConnection(DistantObjectsCenter* connection) {
+    joinFinished();
     bool kept = false;
     {
         std::lock_guard<std::mutex> guard(clientsMutex_);
@@ -152,16 +148,17 @@ void GPSBridge::didAcceptConnection(DistantObjectsCenter* connection) {
     connection->setDelegate(this);  // starts the receive thread
 }
 
+// On the connection's own receive thread, which ends right after: the connection frees its place at once
+// and waits in the finished list to be joined.
 void GPSBridge::connectionDidClose(DistantObjectsCenter* connection) {
-    CallbackScope running(this);
     {
         std::lock_guard<std::mutex> guard(clientsMutex_);
         if (!clients_) return;
+        uint32_t index = clients_->indexOfObjectIdenticalTo(connection);
+        if (index == BaseArray::NotFound) return;
+        finished_->addObject(connection);
+        clients_->removeObjectAtIndex(index);
     }
     connection->setDelegate(nullptr);
-    connection->disconnect();  // on its own thread: does not wait for itself
-    std::lock_guard<std::mutex> guard(clientsMutex_);
-    if (!clients_) return;
-    uint32_t index = clients_->indexOfObjectIdenticalTo(connection);
-    if (index != BaseArray::NotFound) clients_->removeObjectAtIndex(index);
+    connection->stream()->close();
 }

@@ -6,12 +6,13 @@
 // the start command and tears it down, then releases it, on stop.
 //
 // Threads: construction and teardown run on the simulator's main thread; admission on the accept thread;
-// requests and closes on each connection's receive thread. The client list is guarded by its own lock,
-// never held across a disconnect. The bridge owns the listening center, the client list (which holds a
-// reference to each connection), the DebugManager and the position snapshot.
+// requests and closes on each connection's receive thread. A connection whose client left moves from the
+// client list to the finished list and is joined later (at the next admission, or by teardown), so that
+// teardown returns only once every receive thread has ended. Both lists are guarded by one lock, never held
+// across a disconnect. The bridge owns the listening center, both lists (each holding a reference to its
+// connections), the DebugManager and the position snapshot.
 #pragma once
 
-#include <condition_variable>
 #include <mutex>
 
 #include "distant/DistantObjectDelegate.h"
@@ -55,18 +56,14 @@ public:
     uint32_t clientCount();
 
 private:
-    class CallbackScope;
     void setLoginRules();
-    void waitForCallbacks();
+    // Joins and lets go of the connections whose clients left.
+    void joinFinished();
 
     DistantObjectsCenter* serverCenter_ = nullptr;
     std::mutex clientsMutex_;
     BaseTypedArray<DistantObjectsCenter>* clients_ = nullptr;
+    BaseTypedArray<DistantObjectsCenter>* finished_ = nullptr;
     DebugManager* debugManager_;
     PositionSnapshot snapshot_;
-    // Callbacks still running on receive threads that teardown did not join (a connection that closed
-    // by itself stops its thread from that thread); teardown waits for them.
-    std::mutex callbacksMutex_;
-    std::condition_variable callbacksDone_;
-    int callbacksRunning_ = 0;
 };

@@ -20,6 +20,7 @@
 #include "plugin/GPSBridge.h"
 #include "plugin/PositionFields.h"
 #include "serialization/BaseSerializer.h"
+#include "thread/BaseThread.h"
 
 namespace {
 
@@ -189,6 +190,16 @@ TEST_F(BridgeService, SeventeenClientsAtOnceTheEighteenthIsRefused) {
     auto admitted = loggedInClient();
     EXPECT_NE(admitted->request(), nullptr);
     for (auto& client : clients) EXPECT_NE(client->request(), nullptr);
+}
+
+TEST_F(BridgeService, TeardownReturnsOnlyAfterEveryReceiveThreadHasEnded) {
+    std::vector<std::unique_ptr<ProtocolClient>> clients;
+    for (int i = 0; i < 4; ++i) clients.push_back(loggedInClient());
+    clients[0]->close();  // these two end their receive threads by themselves
+    clients[1]->close();
+    EXPECT_TRUE(eventually([&] { return bridge->clientCount() == 2; }));
+    stopBridge();
+    EXPECT_TRUE(BaseThread::waitForAllThreadsToEnd(std::chrono::milliseconds(0)));
 }
 
 TEST_F(BridgeService, StoppingWithClientsClosesThemAllWithoutCloseCallbacks) {
