@@ -124,9 +124,11 @@ void GPSBridge::didReceiveObject(BaseObject* object, DistantObjectsCenter* conne
     if (isPositionRequest(object)) sendPositionReport(connection);
 }
 
+bool GPSBridge::hasRoomLocked() const { return clients_ && clients_->count() <= MostClientsBeforeAnother; }
+
 bool GPSBridge::shouldAcceptConnection(DistantObjectsCenter*) {
     std::lock_guard<std::mutex> guard(clientsMutex_);
-    return clients_ && clients_->count() <= MostClientsBeforeAnother;
+    return hasRoomLocked();
 }
 
 // The connection joins the list before its receive thread starts, so that one closing at once is found
@@ -136,7 +138,7 @@ void GPSBridge::didAcceptConnection(DistantObjectsCenter* connection) {
     bool kept = false;
     {
         std::lock_guard<std::mutex> guard(clientsMutex_);
-        if (clients_ && clients_->count() <= MostClientsBeforeAnother) {
+        if (hasRoomLocked()) {
             clients_->addObject(connection);
             kept = true;
         }
