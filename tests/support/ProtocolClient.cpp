@@ -55,7 +55,7 @@ int32_t ProtocolClient::login(const char* userAgent, const char* password, const
     if (username) login->setStringForCStringKey(username, "Username");
     if (protocolVersion) login->setStringForCStringKey(protocolVersion, "Protocol_Version");
     if (!send(login)) return -1;
-    BaseObject* reply = receive();
+    BaseObject* reply = receive(loginReplyLimit_);
     assignRetained(lastReply_, hasClassName(reply, "BaseDictionary") ? static_cast<BaseDictionary*>(reply) : nullptr);
     BaseObject* result = BaseDictionary::objectForCStringKey(lastReply_, "Result");
     return hasClassName(result, "BaseNumber") ? static_cast<BaseNumber*>(result)->int32Value() : -1;

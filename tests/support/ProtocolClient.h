@@ -33,6 +33,9 @@ public:
     int32_t login(const char* userAgent, const char* password, const char* username = nullptr,
                   const char* protocolVersion = nullptr);
     int32_t loginAsApp() { return login(AppUserAgent, nullptr); }
+    // How long login waits for its reply (5 s unless set): longer where other peers may hold the bridge's
+    // login queue.
+    void setLoginReplyLimit(std::chrono::milliseconds limit) { loginReplyLimit_ = limit; }
     // The reply dictionary of the last login (autoreleased), or null.
     BaseDictionary* lastLoginReply() const { return lastReply_; }
     // Sends {"cmd_id": command} and waits for a report; null when none came within limit.
@@ -47,4 +50,5 @@ private:
     IOSocketTCP* socket_;
     BaseSerializer* serializer_;
     BaseDictionary* lastReply_ = nullptr;
+    std::chrono::milliseconds loginReplyLimit_{std::chrono::seconds(5)};
 };
