@@ -42,7 +42,20 @@ bool unsupportedProtocolVersion(BaseDictionary* request) {
     return hasClassName(version, "BaseString") && static_cast<BaseString*>(version)->intValue() != 0;
 }
 
+std::mutex keepAliveMutex;
+KeepAliveTiming keepAliveTiming = DistantObjectsCenter::ConnectionKeepAlive;
+
+KeepAliveTiming currentKeepAliveTiming() {
+    std::lock_guard<std::mutex> guard(keepAliveMutex);
+    return keepAliveTiming;
+}
+
 }  // namespace
+
+void DistantObjectsCenter::setKeepAliveTiming(const KeepAliveTiming& timing) {
+    std::lock_guard<std::mutex> guard(keepAliveMutex);
+    keepAliveTiming = timing;
+}
 
 DistantObjectsCenter::DistantObjectsCenter(IOSocketTCP* stream)
     : BaseThread(true, false), stream_(retain(stream)), deviceName_(new BaseString()) {
@@ -154,6 +167,7 @@ void DistantObjectsCenter::acceptNewestConnection() {
     auto* socket = dynamic_cast<IOSocketTCP*>(stream_->clientAtIndex(stream_->clientCount() - 1));
     if (!socket) return;
     socket->setReadDeadline(std::chrono::steady_clock::now() + LoginDeadline);
+    socket->enableKeepAlive(currentKeepAliveTiming());
     auto* connection = new DistantObjectsCenter(socket);
     DistantObjectDelegate* delegate = delegate_.load();
     bool refuse = delegate && !delegate->shouldAcceptConnection(connection);

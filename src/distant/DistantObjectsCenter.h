@@ -15,6 +15,7 @@
 #include <mutex>
 
 #include "base/BaseObject.h"
+#include "platform/Socket.h"
 #include "thread/BaseThread.h"
 
 class BaseArray;
@@ -28,6 +29,9 @@ public:
     static constexpr uint32_t WriteBufferBytes = 17000;
     // The whole login object must arrive within this time of the accept, or the connection is closed.
     static constexpr std::chrono::seconds LoginDeadline{5};
+    // Accepted connections probe a silent peer after 30 s and close after three unanswered probes 10 s
+    // apart, so a client that vanished without closing frees its place within about a minute.
+    static constexpr KeepAliveTiming ConnectionKeepAlive{30, 10, 3};
 
     explicit DistantObjectsCenter(IOSocketTCP* stream);
     ~DistantObjectsCenter() override;
@@ -54,6 +58,8 @@ public:
     IOSocketTCP* stream() const { return stream_; }
     BaseSerializer* serializer() const { return serializer_; }
     uint16_t port() const { return port_; }
+    // The keep-alive timing of connections accepted from now on (tests shorten it).
+    static void setKeepAliveTiming(const KeepAliveTiming& timing);
     // The logged-in connections accepted while no delegate was set (autoreleased copy).
     BaseArray* pendingConnections();
 

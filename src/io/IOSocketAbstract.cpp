@@ -56,6 +56,11 @@ void IOSocketAbstract::adoptAccepted(SocketHandle handle, const SocketAddress& p
     setOpen(true);
 }
 
+bool IOSocketAbstract::enableKeepAlive(const KeepAliveTiming& timing) {
+    SocketUse use(socket_);
+    return use.isValid() && ::enableKeepAlive(use.handle(), timing);
+}
+
 const char* IOSocketAbstract::serviceProtocol() const { return nullptr; }
 
 bool IOSocketAbstract::createSocket() { return false; }

@@ -62,6 +62,9 @@ public:
     // then closes the socket. Used for the login, whose whole first object must arrive in time.
     void setReadDeadline(std::chrono::steady_clock::time_point deadline);
     void clearReadDeadline();
+    // Lets the system find a peer that vanished without closing (a phone that left the network): after
+    // the timing's silence and unanswered probes, reads fail and the socket closes as for any lost peer.
+    bool enableKeepAlive(const KeepAliveTiming& timing);
 
     // Whether the last registration was confirmed by the DNS-SD service.
     bool isServiceRegistered() const { return serviceRegistered_; }

@@ -42,6 +42,16 @@ private:
 bool startSockets();
 
 SocketHandle createStreamSocket();
+
+// When the system starts asking a silent peer whether it is still there, how often, and how many unanswered
+// questions close the connection.
+struct KeepAliveTiming {
+    int idleSeconds;
+    int intervalSeconds;
+    int probes;
+};
+// Turns on keep-alive probes with this timing; false when the system refused.
+bool enableKeepAlive(SocketHandle socket, const KeepAliveTiming& timing);
 // SO_REUSEADDR, and send and receive buffers of bufferBytes; results are ignored.
 void setStreamSocketOptions(SocketHandle socket, int bufferBytes);
 // A null host means every local address. False when host is neither a resolvable name nor a dotted address.

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -70,6 +71,19 @@ void setStreamSocketOptions(SocketHandle socket, int bufferBytes) {
     setsockopt(fd(socket), SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
     setsockopt(fd(socket), SOL_SOCKET, SO_SNDBUF, &bufferBytes, sizeof(bufferBytes));
     setsockopt(fd(socket), SOL_SOCKET, SO_RCVBUF, &bufferBytes, sizeof(bufferBytes));
+}
+
+// Probes only start on an idle connection; the user time-out gives up as soon on data that stays
+// unacknowledged, so a peer that vanished with a report in flight is found as quickly.
+bool enableKeepAlive(SocketHandle socket, const KeepAliveTiming& timing) {
+    int one = 1;
+    unsigned int giveUpMs =
+        static_cast<unsigned int>(timing.idleSeconds + timing.intervalSeconds * timing.probes) * 1000u;
+    return setsockopt(fd(socket), SOL_SOCKET, SO_KEEPALIVE, &one, sizeof(one)) == 0 &&
+           setsockopt(fd(socket), IPPROTO_TCP, TCP_KEEPIDLE, &timing.idleSeconds, sizeof(int)) == 0 &&
+           setsockopt(fd(socket), IPPROTO_TCP, TCP_KEEPINTVL, &timing.intervalSeconds, sizeof(int)) == 0 &&
+           setsockopt(fd(socket), IPPROTO_TCP, TCP_KEEPCNT, &timing.probes, sizeof(int)) == 0 &&
+           setsockopt(fd(socket), IPPROTO_TCP, TCP_USER_TIMEOUT, &giveUpMs, sizeof(giveUpMs)) == 0;
 }
 
 bool resolveIPv4Address(const char* host, uint16_t port, SocketAddress* address) {
