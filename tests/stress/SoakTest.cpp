@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "Eventually.h"
 #include "ProcessResources.h"
 #include "ProtocolClient.h"
 #include "StressFixture.h"
@@ -20,12 +21,14 @@ constexpr std::chrono::seconds WarmUp{10};
 constexpr int SteadyPollers = 16;  // the seventeenth place goes to whichever visitor gets it
 constexpr int Visitors = 3;
 constexpr int VisitRequests = 5;
+constexpr std::chrono::seconds PollersLoginLimit{30};
 constexpr std::chrono::milliseconds PauseAfterRefusal{5};
 constexpr uint64_t MemoryTolerance = 2 * ProcessResources::MiB;
 // A poller is starved when it gets less than this share of the average poller's reports.
 constexpr uint64_t StarvationDivisor = 4;
 
 struct PollerResult {
+    std::atomic<bool> admitted{false};
     std::atomic<uint64_t> reports{0};
 };
 
@@ -57,6 +60,7 @@ void poll(uint16_t port, const std::atomic<bool>& stop, PollerResult* result) {
         ADD_FAILURE() << "a steady poller was not admitted";
         return;
     }
+    result->admitted = true;
     double lastSerial = stress::NoFrame;
     while (!stop.load() && askInOrder(client, &lastSerial)) ++result->reports;
 }
@@ -97,6 +101,13 @@ TEST_F(Soak, SeventeenPollersAndComingAndGoingVisitorsForAMinute) {
     VisitorResult visitors;
     std::vector<std::thread> threads;
     for (auto& result : pollers) threads.emplace_back(poll, port, std::cref(stop), &result);
+    // The pollers hold their places before any visitor competes for the one left.
+    EXPECT_TRUE(eventually([&] {
+        for (auto& result : pollers) {
+            if (!result.admitted.load()) return false;
+        }
+        return true;
+    }, PollersLoginLimit));
     for (int i = 0; i < Visitors; ++i) threads.emplace_back(visit, port, std::cref(stop), &visitors);
 
     runFramesFor(WarmUp);
