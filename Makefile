@@ -7,7 +7,7 @@ SANITIZE_ENV := ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1 \
                 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
                 LSAN_OPTIONS=report_objects=1
 
-.PHONY: all build test test-sanitize test-tsan fuzz bench run package clean
+.PHONY: all build test test-stress test-sanitize test-tsan fuzz bench run package clean
 
 all: build
 
@@ -19,6 +19,10 @@ build: build/CMakeCache.txt
 
 test: build
 	cd build && ctest --output-on-failure -j $(JOBS)
+
+# Only the load, churn, hostile-peer and start/stop tests (part of test as well).
+test-stress: build
+	cd build && ctest --output-on-failure -L stress
 
 build-sanitize/CMakeCache.txt:
 	cmake -S . -B build-sanitize $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DZEPHRANE_SANITIZE=ON
