@@ -37,7 +37,7 @@ test-tsan: build-tsan/CMakeCache.txt
 
 # Each libFuzzer target runs FUZZ_SECONDS on a scratch corpus seeded from fuzz/corpus/<target>.
 FUZZ_SECONDS ?= 60
-FUZZERS := SerializerFuzzer
+FUZZERS := SerializerFuzzer BridgeFuzzer
 build-fuzz/CMakeCache.txt:
 	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEPHRANE_FUZZ=ON
 
