@@ -3,7 +3,8 @@
 // byte sizes on two plain loopback sockets (percentiles of per-iteration times, taken in alternating
 // blocks); reports per second with 1 and 17 clients polling as fast as they can; the time Start (without
 // DNS-SD) and Stop with 17 clients take on the simulator's thread; the work the bridge's flight loop adds to
-// each simulator frame; and resident memory per connected client.
+// each simulator frame; and resident memory per connected client. Round trips are measured twice: with the
+// threads placed by the system, and with every thread on one CPU, where no wake-up waits for another CPU.
 //
 // This thread stands in for the simulator's main thread; no simulator frame runs except in the flight-loop
 // measurement, so every report carries the same values and has the same size.
@@ -20,6 +21,7 @@
 
 #include "BenchClient.h"
 #include "LatencySamples.h"
+#include "OneCpu.h"
 #include "QuietStandardOutput.h"
 #include "RawPingPong.h"
 #include "ResidentMemory.h"
@@ -105,7 +107,7 @@ void printLatencyRow(const char* name, LatencySamples& samples) {
            samples.mean() / 1000.0);
 }
 
-void measureRoundTrips(GPSBridge* bridge, const WireMessages& messages) {
+void measureRoundTrips(GPSBridge* bridge, const WireMessages& messages, const char* placement) {
     BenchClient client(bridge->listeningPort(), messages);
     if (!client.logIn()) fail("login failed");
     RawPingPong raw(messages.request.size(), messages.report.size());
@@ -122,9 +124,9 @@ void measureRoundTrips(GPSBridge* bridge, const WireMessages& messages) {
         timeRoundTrips(throughBridge, RoundTripsPerBlock, &bridgeSamples);
         timeRoundTrips(plain, RoundTripsPerBlock, &rawSamples);
     }
-    printf("Round trip over loopback: request %zu bytes, report %zu bytes, %zu of each (after %d warm-up),\n"
-           "alternating blocks of %d\n",
-           messages.request.size(), messages.report.size(), bridgeSamples.count(), WarmUpRoundTrips,
+    printf("Round trip over loopback, %s: request %zu bytes, report %zu bytes, %zu of each\n"
+           "(after %d warm-up), alternating blocks of %d\n",
+           placement, messages.request.size(), messages.report.size(), bridgeSamples.count(), WarmUpRoundTrips,
            RoundTripsPerBlock);
     printf("  %-26s %8s %8s %8s %8s %9s   (µs)\n", "", "p50", "p90", "p99", "max", "mean");
     printLatencyRow("position request (bridge)", bridgeSamples);
@@ -273,10 +275,16 @@ int main() {
         GPSBridge* bridge = startBridge();
         WireMessages messages = WireMessages::forBridge(*bridge);
         measureResidentMemory(bridge, messages);
-        measureRoundTrips(bridge, messages);
+        measureRoundTrips(bridge, messages, "threads placed freely");
         measureRequestWork(bridge, messages);
         measureThroughput(bridge, messages);
         stopBridge(bridge);
+        {
+            OneCpu pinned;  // the bridge's threads, started from here, inherit it
+            GPSBridge* pinnedBridge = startBridge();
+            measureRoundTrips(pinnedBridge, messages, "every thread on one CPU");
+            stopBridge(pinnedBridge);
+        }
         measureStartAndStop(messages);
         measureFlightLoop();
     }
