@@ -41,7 +41,7 @@ test-tsan: build-tsan/CMakeCache.txt
 
 # Each libFuzzer target runs FUZZ_SECONDS on a scratch corpus seeded from fuzz/corpus/<target>.
 FUZZ_SECONDS ?= 60
-FUZZERS := SerializerFuzzer
+FUZZERS := SerializerFuzzer BridgeFuzzer
 build-fuzz/CMakeCache.txt:
 	CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZEPHRANE_FUZZ=ON
 
@@ -58,6 +58,7 @@ fuzz: build-fuzz/CMakeCache.txt
 # The benchmarks start bridges of their own: keep them off the machine's DNS-SD (no bus to reach).
 bench: build
 	DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/zephrane-bench-bus build/bench/zephrane_bench
+	DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/zephrane-bench-bus build/bench/zephrane_bridge_figures
 
 # The stand-in simulator flying its circuit with the bridge started; a status line each second until Ctrl-C,
 # which stops the bridge and unloads the plug-in.

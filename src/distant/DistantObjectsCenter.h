@@ -1,7 +1,7 @@
 // DistantObjectsCenter: one end of a connection that carries whole objects. It owns a TCP socket, a
-// serializer over a write-buffering filter over that socket (reads go straight to the socket; writes are
-// gathered into one send of up to 17000 bytes per message), and a thread that reads one object after another
-// and hands each to its delegate.
+// serializer over a buffering filter over that socket (reads take whatever has arrived, up to 4096 bytes, in
+// one receive; writes are gathered into one send of up to 17000 bytes per message), and a thread that reads
+// one object after another and hands each to its delegate.
 //
 // The same class plays two roles. A listening center owns the listening socket: for each accepted socket
 // (announced by "NEW_CLIENT_CONNECTED_NOTIFICATION" on the accept thread) it makes a per-connection center,

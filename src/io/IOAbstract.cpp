@@ -27,6 +27,8 @@ int64_t IOAbstract::position() { return -1; }
 
 bool IOAbstract::setPosition(uint64_t) { return false; }
 
+bool IOAbstract::readAvailable(void* destination, uint64_t* count) { return read(destination, count); }
+
 bool IOAbstract::readFully(void* destination, uint64_t count) {
     auto* bytes = static_cast<char*>(destination);
     while (count > 0) {

@@ -22,6 +22,10 @@ public:
     // -1 when the position is unknown.
     virtual int64_t position();
     virtual bool setPosition(uint64_t offset);
+    // Like read, but a stream that can tell what has arrived delivers at least one byte and then returns
+    // without waiting for the rest of *count (a socket does; the default simply reads). Read-ahead buffers
+    // fill with it, so that they never wait for bytes nobody has sent yet.
+    virtual bool readAvailable(void* destination, uint64_t* count);
 
     // Reads until count bytes arrived (true) or a read fails (false).
     bool readFully(void* destination, uint64_t count);

@@ -11,7 +11,8 @@ IOBufferFilter::IOBufferFilter(IOAbstract* inner, uint32_t readBufferSize, uint3
       writeBufferSize_(writeBufferSize) {}
 
 // Serves read-ahead bytes first; a request at least as large as the read buffer goes straight to the
-// inner stream. True exactly when something was delivered.
+// inner stream. The read buffer takes what the inner stream has at hand (readAvailable), and refills until
+// the request is met. True exactly when something was delivered.
 bool IOBufferFilter::read(void* destination, uint64_t* count) {
     auto* out = static_cast<char*>(destination);
     uint64_t wanted = *count;
@@ -25,7 +26,7 @@ bool IOBufferFilter::read(void* destination, uint64_t* count) {
                 break;
             }
             uint64_t filled = readBufferSize_;
-            if (!IOFilter::read(readBuffer_.get(), &filled) || filled == 0) break;
+            if (!inner()->readAvailable(readBuffer_.get(), &filled) || filled == 0) break;
             readCursor_ = 0;
             readAhead_ = std::min(filled, readBufferSize_);
         }

@@ -1,6 +1,6 @@
 // IOBufferFilter: gathers small writes into one larger write of the inner stream, and can read ahead.
 // A full write buffer goes out only when the next write arrives or on flush. Destroying the filter does
-// not flush: bytes still waiting are lost. Connections use a read buffer of 0 and a write buffer of 17000.
+// not flush: bytes still waiting are lost. Connections use a read buffer of 4096 and a write buffer of 17000.
 #pragma once
 
 #include <memory>

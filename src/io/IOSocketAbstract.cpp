@@ -190,6 +190,14 @@ bool IOSocketAbstract::readWaitFor(int32_t seconds, int* milliseconds) {
 }
 
 bool IOSocketAbstract::readWithTimeout(void* destination, uint64_t* count, int32_t seconds) {
+    return receive(destination, count, seconds, false);
+}
+
+bool IOSocketAbstract::readAvailable(void* destination, uint64_t* count) {
+    return receive(destination, count, NoTimeout, true);
+}
+
+bool IOSocketAbstract::receive(void* destination, uint64_t* count, int32_t seconds, bool firstBytesSuffice) {
     if (*count == 0) return true;
     bool failed = false;
     uint64_t received = 0;
@@ -220,6 +228,7 @@ bool IOSocketAbstract::readWithTimeout(void* destination, uint64_t* count, int32
                 break;
             }
             received += static_cast<uint64_t>(n);
+            if (firstBytesSuffice) break;
         }
     }
     *count = received;

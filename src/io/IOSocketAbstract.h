@@ -40,6 +40,9 @@ public:
     void acceptLoop() override;
     bool isReadable() override;
     bool readWithTimeout(void* destination, uint64_t* count, int32_t seconds) override;
+    // Waits as read does (without limit, or until the read deadline) for the first bytes, then returns what
+    // one receive brought, up to *count.
+    bool readAvailable(void* destination, uint64_t* count) override;
     bool writeWithTimeout(const void* source, uint64_t count, int32_t seconds) override;
 
     // Ignored while listening. maximumClients 0 means no limit.
@@ -79,6 +82,8 @@ private:
     bool acceptOne(SocketHandle listener);
     // The wait before a read: milliseconds, -1 for no limit; false when the deadline has passed.
     bool readWaitFor(int32_t seconds, int* milliseconds);
+    // The body of both reads: until *count bytes arrived, or only until the first receive brought some.
+    bool receive(void* destination, uint64_t* count, int32_t seconds, bool firstBytesSuffice);
     void closeSocketLocked();
     void addTxtEntries(MDnsWrapper* wrapper);
     bool waitForRegistrationReply(MDnsWrapper* wrapper);

@@ -1,10 +1,13 @@
 #include "plugin/GPSBridge.h"
 
+#include <array>
+
 #include "base/AutoreleasePool.h"
 #include "base/BaseArrayEnumerator.h"
 #include "base/BaseDictionary.h"
 #include "base/BaseString.h"
 #include "base/BaseTypedArray.h"
+#include "base/InternString.h"
 #include "distant/BaseMD5.h"
 #include "distant/BridgeCredential.h"
 #include "distant/DistantObjectsCenter.h"
@@ -21,6 +24,19 @@ constexpr StringLiteral ServiceName = "X-Plane"_lit;
 constexpr StringLiteral ServiceType = "zephrane_gps"_lit;
 constexpr StringLiteral AllowedUserAgent = "Quillory Zephrane App"_lit;
 constexpr int32_t BridgeLoginMode = LoginCheckUserAgent | LoginCheckPassword;
+
+using ReportKeys = std::array<BaseString*, PositionFieldCount>;
+
+// The report's keys, made once for the process: a report then allocates only its dictionary and its ten
+// numbers.
+const ReportKeys& reportKeys() {
+    static const ReportKeys keys = [] {
+        ReportKeys made{};
+        for (size_t i = 0; i < PositionFieldCount; ++i) made[i] = internString(PositionFields[i].key);
+        return made;
+    }();
+    return keys;
+}
 
 }  // namespace
 
@@ -108,10 +124,9 @@ bool GPSBridge::isPositionRequest(const BaseObject* object) {
 
 BaseDictionary* GPSBridge::buildPositionReport() const {
     PositionSnapshot::Values values = snapshot_.latest();
+    const ReportKeys& keys = reportKeys();
     auto* report = createAutoreleased<BaseDictionary>();
-    for (size_t i = 0; i < PositionFieldCount; ++i) {
-        report->setDoubleForKey(values[i], constantString(PositionFields[i].key), true);
-    }
+    for (size_t i = 0; i < PositionFieldCount; ++i) report->setDoubleForKey(values[i], keys[i], true);
     return report;
 }
 

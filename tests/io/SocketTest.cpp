@@ -9,6 +9,7 @@
 #include "base/AutoreleasePool.h"
 #include "base/BaseDictionary.h"
 #include "base/BaseString.h"
+#include "io/IOBufferFilter.h"
 
 namespace {
 
@@ -127,6 +128,50 @@ TEST_F(Loopback, CloseFromAnotherThreadEndsABlockedRead) {
     peer->close();
     reader.join();
     EXPECT_TRUE(returned);
+    release(client);
+}
+
+// A read-ahead buffer fills with readAvailable: it must hand over what has arrived instead of waiting for
+// bytes nobody has sent, and still honour the read deadline when nothing comes.
+TEST_F(Loopback, ReadAvailableTakesWhatArrivedAndKeepsTheDeadline) {
+    open();
+    IOSocketTCP* client = newConnectedClient(port);
+    IOSocketTCP* peer = collector->waitForPeer(0);
+    ASSERT_NE(peer, nullptr);
+    peer->setReadDeadline(std::chrono::steady_clock::now() + std::chrono::seconds(5));
+    client->write("four", 4);
+    char bytes[100];
+    uint64_t count = sizeof(bytes);
+    EXPECT_TRUE(peer->readAvailable(bytes, &count));
+    EXPECT_EQ(std::string(bytes, count), "four");
+    EXPECT_TRUE(peer->isOpen());
+
+    peer->setReadDeadline(std::chrono::steady_clock::now() + std::chrono::milliseconds(100));
+    count = sizeof(bytes);
+    EXPECT_FALSE(peer->readAvailable(bytes, &count));
+    EXPECT_EQ(count, 0u);
+    EXPECT_FALSE(peer->isOpen());  // as a read past the deadline does
+    release(client);
+}
+
+TEST_F(Loopback, ReadAheadOverASocketDeliversSmallReadsWithoutWaitingForAFullBuffer) {
+    open();
+    IOSocketTCP* client = newConnectedClient(port);
+    IOSocketTCP* peer = collector->waitForPeer(0);
+    ASSERT_NE(peer, nullptr);
+    peer->setReadDeadline(std::chrono::steady_clock::now() + std::chrono::seconds(5));
+    auto* filter = new IOBufferFilter(peer, 4096, 0);
+    client->write("abc", 3);
+    char bytes[8];
+    uint64_t count = 2;
+    EXPECT_TRUE(filter->read(bytes, &count));
+    EXPECT_EQ(std::string(bytes, count), "ab");
+    client->write("defg", 4);  // a read spanning what is buffered and what comes next
+    count = 5;
+    EXPECT_TRUE(filter->read(bytes, &count));
+    EXPECT_EQ(std::string(bytes, count), "cdefg");
+    EXPECT_TRUE(peer->isOpen());
+    release(filter);
     release(client);
 }
 

@@ -17,6 +17,7 @@
 #include "base/BaseDictionary.h"
 #include "base/BaseNumber.h"
 #include "base/BaseString.h"
+#include "io/BaseBuffer.h"
 #include "plugin/GPSBridge.h"
 #include "plugin/PositionFields.h"
 #include "serialization/BaseSerializer.h"
@@ -161,6 +162,33 @@ TEST_F(BridgeService, BadFirstObjectsAndBadBytesCloseOnlyTheirConnection) {
     EXPECT_TRUE(badLater->closedByPeer());
     EXPECT_NE(served->request(), nullptr);
     EXPECT_TRUE(eventually([&] { return bridge->clientCount() == 1; }));
+}
+
+// Connections read ahead: bytes that arrive together with the login, or several requests in one segment,
+// must all reach the receive loop, and a request arriving in pieces is answered once it is whole.
+TEST_F(BridgeService, ALoginAndRequestsInOneBurstOrInPiecesAreAllAnswered) {
+    AutoreleasePool local;
+    auto* buffer = createAutoreleased<BaseBuffer>();
+    auto* encoder = createAutoreleased<BaseSerializer>(buffer);
+    auto* login = createAutoreleased<BaseDictionary>();
+    login->setStringForCStringKey(AppUserAgent, "User-Agent");
+    login->setObjectForCStringKey(bridgeCredential(), "Password");
+    auto* request = createAutoreleased<BaseDictionary>();
+    request->setStringForCStringKey("1", "cmd_id");
+    encoder->writeObject(login);
+    for (int i = 0; i < 3; ++i) encoder->writeObject(request);
+    ProtocolClient client(port);
+    ASSERT_TRUE(client.sendBytes(std::string(buffer->bytes(), buffer->length())));
+    EXPECT_TRUE(hasClassName(client.receive(), "BaseDictionary"));  // the login reply
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(hasClassName(client.receive(), "BaseDictionary")) << "report " << i;
+
+    buffer->setLength(0);
+    encoder->writeObject(request);
+    std::string bytes(buffer->bytes(), buffer->length());
+    ASSERT_TRUE(client.sendBytes(bytes.substr(0, 5)));
+    EXPECT_TRUE(client.nothingArrivesWithin(std::chrono::milliseconds(50)));
+    ASSERT_TRUE(client.sendBytes(bytes.substr(5)));
+    EXPECT_TRUE(hasClassName(client.receive(), "BaseDictionary"));
 }
 
 TEST_F(BridgeService, ASilentClientIsClosedAfterTheLoginDeadlineWhileOthersAreServed) {

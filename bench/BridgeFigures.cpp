@@ -1,0 +1,293 @@
+// The bridge's figures under load, measured in one run so that ratios compare like with like on a noisy
+// machine: the round trip of a position request through the bridge against a raw ping-pong of the same
+// byte sizes on two plain loopback sockets (percentiles of per-iteration times, taken in alternating
+// blocks); reports per second with 1 and 17 clients polling as fast as they can; the time Start (without
+// DNS-SD) and Stop with 17 clients take on the simulator's thread; the work the bridge's flight loop adds to
+// each simulator frame; and resident memory per connected client. Round trips are measured twice: with the
+// threads placed by the system, and with every thread on one CPU, where no wake-up waits for another CPU.
+//
+// This thread stands in for the simulator's main thread; no simulator frame runs except in the flight-loop
+// measurement, so every report carries the same values and has the same size.
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "BenchClient.h"
+#include "LatencySamples.h"
+#include "OneCpu.h"
+#include "QuietStandardOutput.h"
+#include "RawPingPong.h"
+#include "ResidentMemory.h"
+#include "Simulator.h"
+#include "WireMessages.h"
+#include "base/AutoreleasePool.h"
+#include "base/BaseDictionary.h"
+#include "io/BaseBuffer.h"
+#include "plugin/GPSBridge.h"
+#include "serialization/BaseSerializer.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int WarmUpRoundTrips = 2000;
+constexpr int RoundTripBlocks = 10;
+constexpr int RoundTripsPerBlock = 2000;  // 20,000 of each kind in all
+constexpr std::chrono::seconds ThroughputPeriod{3};
+constexpr int MostClients = 17;
+constexpr int StartStopRepetitions = 20;
+constexpr int FlightLoopFrames = 200000;
+constexpr double FrameSeconds = 1.0 / 60.0;
+
+[[noreturn]] void fail(const char* what) {
+    fprintf(stderr, "bridge_figures: %s\n", what);
+    exit(1);
+}
+
+double micros(std::chrono::nanoseconds duration) { return static_cast<double>(duration.count()) / 1000.0; }
+double millis(std::chrono::nanoseconds duration) { return static_cast<double>(duration.count()) / 1e6; }
+
+std::string loadAverage() {
+    std::ifstream file("/proc/loadavg");
+    std::string one, five, fifteen;
+    file >> one >> five >> fifteen;
+    return one + " " + five + " " + fifteen;
+}
+
+GPSBridge* startBridge() {
+    QuietStandardOutput quiet;
+    return new GPSBridge(0);
+}
+
+void stopBridge(GPSBridge* bridge) {
+    bridge->teardown();
+    release(bridge);
+}
+
+// Waits until the bridge has adopted count clients: a login reply leaves before the connection joins the
+// list.
+void awaitClients(GPSBridge* bridge, uint32_t count) {
+    auto giveUp = Clock::now() + std::chrono::seconds(10);
+    while (bridge->clientCount() != count) {
+        if (Clock::now() > giveUp) fail("the bridge did not adopt every client");
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+}
+
+std::vector<std::unique_ptr<BenchClient>> loggedInClients(GPSBridge* bridge, const WireMessages& messages,
+                                                          int count) {
+    std::vector<std::unique_ptr<BenchClient>> clients;
+    for (int i = 0; i < count; ++i) {
+        clients.push_back(std::make_unique<BenchClient>(bridge->listeningPort(), messages));
+        if (!clients.back()->logIn()) fail("login failed");
+    }
+    awaitClients(bridge, static_cast<uint32_t>(count));
+    return clients;
+}
+
+template <class RoundTrip>
+void timeRoundTrips(RoundTrip roundTrip, int count, LatencySamples* samples) {
+    for (int i = 0; i < count; ++i) {
+        Clock::time_point begin = Clock::now();
+        if (!roundTrip()) fail("a round trip failed");
+        samples->add(Clock::now() - begin);
+    }
+}
+
+void printLatencyRow(const char* name, LatencySamples& samples) {
+    printf("  %-26s %8.1f %8.1f %8.1f %8.1f %9.1f\n", name, micros(samples.percentile(0.5)),
+           micros(samples.percentile(0.9)), micros(samples.percentile(0.99)), micros(samples.maximum()),
+           samples.mean() / 1000.0);
+}
+
+void measureRoundTrips(GPSBridge* bridge, const WireMessages& messages, const char* placement) {
+    BenchClient client(bridge->listeningPort(), messages);
+    if (!client.logIn()) fail("login failed");
+    RawPingPong raw(messages.request.size(), messages.report.size());
+    auto throughBridge = [&] { return client.roundTrip(); };
+    auto plain = [&] { return raw.roundTrip(); };
+    LatencySamples warmUp;
+    timeRoundTrips(throughBridge, WarmUpRoundTrips, &warmUp);
+    timeRoundTrips(plain, WarmUpRoundTrips, &warmUp);
+    if (!client.lastReportMatches()) fail("the report is not the bytes expected");
+    LatencySamples bridgeSamples, rawSamples;
+    bridgeSamples.reserve(RoundTripBlocks * RoundTripsPerBlock);
+    rawSamples.reserve(RoundTripBlocks * RoundTripsPerBlock);
+    for (int block = 0; block < RoundTripBlocks; ++block) {
+        timeRoundTrips(throughBridge, RoundTripsPerBlock, &bridgeSamples);
+        timeRoundTrips(plain, RoundTripsPerBlock, &rawSamples);
+    }
+    printf("Round trip over loopback, %s: request %zu bytes, report %zu bytes, %zu of each\n"
+           "(after %d warm-up), alternating blocks of %d\n",
+           placement, messages.request.size(), messages.report.size(), bridgeSamples.count(), WarmUpRoundTrips,
+           RoundTripsPerBlock);
+    printf("  %-26s %8s %8s %8s %8s %9s   (µs)\n", "", "p50", "p90", "p99", "max", "mean");
+    printLatencyRow("position request (bridge)", bridgeSamples);
+    printLatencyRow("raw ping-pong", rawSamples);
+    printf("  %-26s %7.2fx %8s %7.2fx\n\n", "ratio bridge / raw",
+           micros(bridgeSamples.percentile(0.5)) / micros(rawSamples.percentile(0.5)), "",
+           micros(bridgeSamples.percentile(0.99)) / micros(rawSamples.percentile(0.99)));
+}
+
+double reportsPerSecond(GPSBridge* bridge, const WireMessages& messages, int clientCount) {
+    auto clients = loggedInClients(bridge, messages, clientCount);
+    std::atomic<bool> go{false}, stop{false};
+    std::vector<uint64_t> counts(clientCount, 0);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < clientCount; ++i) {
+        threads.emplace_back([&, i] {
+            while (!go.load()) std::this_thread::yield();
+            while (!stop.load()) {
+                if (!clients[i]->roundTrip()) fail("a round trip failed");
+                ++counts[i];
+            }
+        });
+    }
+    Clock::time_point begin = Clock::now();
+    go.store(true);
+    std::this_thread::sleep_for(ThroughputPeriod);
+    stop.store(true);
+    for (std::thread& thread : threads) thread.join();
+    std::chrono::duration<double> elapsed = Clock::now() - begin;
+    uint64_t total = 0;
+    for (uint64_t count : counts) total += count;
+    return static_cast<double>(total) / elapsed.count();
+}
+
+void measureThroughput(GPSBridge* bridge, const WireMessages& messages) {
+    printf("Reports per second, each client polling as fast as it can for %lld s:\n",
+           static_cast<long long>(ThroughputPeriod.count()));
+    for (int clients : {1, MostClients}) {
+        printf("  %2d client%s %10.0f reports/s\n", clients, clients == 1 ? " " : "s",
+               reportsPerSecond(bridge, messages, clients));
+        awaitClients(bridge, 0);
+    }
+    printf("\n");
+}
+
+void measureResidentMemory(GPSBridge* bridge, const WireMessages& messages) {
+    uint64_t before = residentBytes();
+    auto clients = loggedInClients(bridge, messages, MostClients);
+    for (auto& client : clients) {
+        if (!client->roundTrip()) fail("a round trip failed");
+    }
+    uint64_t after = residentBytes();
+    double perClient = (static_cast<double>(after) - static_cast<double>(before)) / MostClients / 1024.0;
+    printf("Resident memory: %.1f MiB with no client, %.1f MiB with %d logged-in clients that each asked once:\n"
+           "  %.0f KiB per client (both ends of the connection live in this process)\n\n",
+           static_cast<double>(before) / 1048576.0, static_cast<double>(after) / 1048576.0, MostClients, perClient);
+    clients.clear();
+    awaitClients(bridge, 0);
+}
+
+// What the bridge's receive thread does for one request besides the two system calls, on memory streams:
+// decode the request into objects, recognise it, build the report from the snapshot, check and encode it,
+// drain the pool. The round trip's excess over the raw ping-pong is mostly this.
+void measureRequestWork(GPSBridge* bridge, const WireMessages& messages) {
+    AutoreleasePool pool;
+    auto* input = createAutoreleased<BaseBuffer>();
+    input->append(messages.request.data(), messages.request.size());
+    auto* reader = createAutoreleased<BaseSerializer>(input);
+    auto* output = createAutoreleased<BaseBuffer>();
+    auto* writer = createAutoreleased<BaseSerializer>(output);
+    LatencySamples samples;
+    samples.reserve(RoundTripBlocks * RoundTripsPerBlock);
+    for (int i = 0; i < RoundTripBlocks * RoundTripsPerBlock; ++i) {
+        Clock::time_point begin = Clock::now();
+        {
+            AutoreleasePool each;
+            input->setPosition(0);
+            output->setLength(0);
+            if (!GPSBridge::isPositionRequest(reader->readObject())) fail("the request was not recognised");
+            writer->writeObject(bridge->buildPositionReport());
+        }
+        samples.add(Clock::now() - begin);
+    }
+    printf("Work of one request on memory streams (decode, recognise, build, check and encode, drain):\n"
+           "  p50 %.1f µs, p99 %.1f µs, mean %.1f µs\n\n",
+           micros(samples.percentile(0.5)), micros(samples.percentile(0.99)), samples.mean() / 1000.0);
+}
+
+void printMillisRow(const char* name, LatencySamples& samples) {
+    printf("  %-32s median %7.2f ms  max %7.2f ms  (%zu runs)\n", name, millis(samples.percentile(0.5)),
+           millis(samples.maximum()), samples.count());
+}
+
+void measureStartAndStop(const WireMessages& messages) {
+    LatencySamples starts, stops;
+    for (int i = 0; i < StartStopRepetitions; ++i) {
+        GPSBridge* bridge = nullptr;
+        {
+            QuietStandardOutput quiet;
+            Clock::time_point begin = Clock::now();
+            bridge = new GPSBridge(0);
+            starts.add(Clock::now() - begin);
+        }
+        auto clients = loggedInClients(bridge, messages, MostClients);
+        Clock::time_point begin = Clock::now();
+        bridge->teardown();
+        stops.add(Clock::now() - begin);
+        release(bridge);
+    }
+    printf("On the simulator's thread (DNS-SD unreachable):\n");
+    printMillisRow("Start (GPSBridge construction)", starts);
+    printMillisRow("Stop with 17 clients (teardown)", stops);
+    printf("\n");
+}
+
+std::chrono::nanoseconds runFrames(int frames) {
+    Clock::time_point begin = Clock::now();
+    double now = simulator().time();
+    for (int i = 0; i < frames; ++i) simulator().flightLoops.runFrame(now += FrameSeconds);
+    return Clock::now() - begin;
+}
+
+void measureFlightLoop() {
+    std::chrono::nanoseconds without = runFrames(FlightLoopFrames);
+    GPSBridge* bridge = startBridge();
+    runFrames(FlightLoopFrames / 10);  // warm-up
+    std::chrono::nanoseconds with = runFrames(FlightLoopFrames);
+    stopBridge(bridge);
+    double perFrameWith = static_cast<double>(with.count()) / FlightLoopFrames;
+    double perFrameWithout = static_cast<double>(without.count()) / FlightLoopFrames;
+    printf("Flight loop, %d frames of simhost's scheduler:\n"
+           "  %.0f ns a frame with the bridge running, %.0f ns without: the bridge adds %.0f ns a frame\n\n",
+           FlightLoopFrames, perFrameWith, perFrameWithout, perFrameWith - perFrameWithout);
+}
+
+}  // namespace
+
+int main() {
+    // Without DNS-SD: the bridges started here find no bus to register on.
+    setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/zephrane-bench-bus", 1);
+    simulator().threadGuard.bindToCurrentThread();
+    simulator().model.freeze();
+    printf("Load average before: %s\n\n", loadAverage().c_str());
+    {
+        AutoreleasePool pool;
+        GPSBridge* bridge = startBridge();
+        WireMessages messages = WireMessages::forBridge(*bridge);
+        measureResidentMemory(bridge, messages);
+        measureRoundTrips(bridge, messages, "threads placed freely");
+        measureRequestWork(bridge, messages);
+        measureThroughput(bridge, messages);
+        stopBridge(bridge);
+        {
+            OneCpu pinned;  // the bridge's threads, started from here, inherit it
+            GPSBridge* pinnedBridge = startBridge();
+            measureRoundTrips(pinnedBridge, messages, "every thread on one CPU");
+            stopBridge(pinnedBridge);
+        }
+        measureStartAndStop(messages);
+        measureFlightLoop();
+    }
+    printf("Load average after: %s\n", loadAverage().c_str());
+    return 0;
+}

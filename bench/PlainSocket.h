@@ -1,0 +1,44 @@
+// PlainSocket and PlainListener: loopback TCP sockets with nothing of the bridge's own I/O in them, for the
+// benchmark's clients and for the raw ping-pong that shows what loopback itself costs. Blocking, default
+// socket options, one send per message. Each object owns its descriptor and closes it when destroyed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class PlainSocket {
+public:
+    explicit PlainSocket(int descriptor = -1) : descriptor_(descriptor) {}
+    ~PlainSocket();
+    PlainSocket(PlainSocket&& other) noexcept;
+    PlainSocket& operator=(PlainSocket&& other) noexcept;
+    PlainSocket(const PlainSocket&) = delete;
+    PlainSocket& operator=(const PlainSocket&) = delete;
+
+    static PlainSocket connectLoopback(uint16_t port);
+
+    bool isOpen() const { return descriptor_ >= 0; }
+    bool sendAll(const uint8_t* bytes, size_t count);
+    // False when the peer closed before count bytes arrived.
+    bool receiveExactly(uint8_t* bytes, size_t count);
+    void close();
+
+private:
+    int descriptor_;
+};
+
+class PlainListener {
+public:
+    // Listens on an ephemeral loopback port.
+    PlainListener();
+    ~PlainListener();
+    PlainListener(const PlainListener&) = delete;
+    PlainListener& operator=(const PlainListener&) = delete;
+
+    uint16_t port() const { return port_; }
+    PlainSocket accept();
+
+private:
+    int descriptor_ = -1;
+    uint16_t port_ = 0;
+};
