@@ -294,17 +294,23 @@ TEST(FileRemoval, RecursiveRemovalAndEmptiedParentsStopAtANonEmptyOne) {
     EXPECT_FALSE(fileAt(dir.path("a/b"))->remove(FileRemoveFlag::Recursive));  // gone already
 }
 
-TEST(FileRemoval, FlagsAndLinks) {
+TEST(FileRemoval, AReadOnlyFileIsMadeWritableAndDeletedNatively) {
     AutoreleasePool pool;
     ScratchDirectory dir;
     dir.write("locked", "x");
     fs::permissions(dir.path("locked"), fs::perms::owner_read);
     EXPECT_TRUE(fileAt(dir.path("locked"))->remove(FileRemoveFlag::MakeWritable | FileRemoveFlag::NativeDelete));
     EXPECT_FALSE(dir.exists("locked"));
+}
 
+TEST(FileRemoval, ALinkInATreeIsRemovedNotFollowed) {
+    AutoreleasePool pool;
+    ScratchDirectory dir;
     dir.write("outside/precious", "p");
     dir.write("tree/file", "f");
-    fs::create_directory_symlink(dir.path("outside"), dir.path("tree/link"));
+    std::error_code linkError;
+    fs::create_directory_symlink(dir.path("outside"), dir.path("tree/link"), linkError);
+    if (linkError) GTEST_SKIP() << "this system makes no symbolic links here: " << linkError.message();
     EXPECT_TRUE(removeItemAtPath(str(dir.path("tree")), FileRemoveFlag::Recursive));
     EXPECT_FALSE(dir.exists("tree"));
     EXPECT_EQ(dir.read("outside/precious"), "p");  // the link went, not what it pointed to
@@ -321,7 +327,7 @@ TEST(FileDirectories, CreateListAndMove) {
     EXPECT_FALSE(createDirectory(str(dir.path("x/file/sub")), true));
 
     dir.write("list/a", "");
-    dir.write("list/.hidden", "");
+    fileAt(dir.path("list/.hidden"), FileCreateOrTruncate);  // hidden where the platform has an attribute for it
     dir.write("list/au\xEF\x81\xB8", "");  // "aux" on disk
     EXPECT_EQ(names(fileAt(dir.path("list"))->listDirectory(true)), "a;aux;");
     EXPECT_EQ(names(fileAt(dir.path("list"))->listDirectory(false)), ".;..;.hidden;a;aux;");
