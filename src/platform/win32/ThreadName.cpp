@@ -25,9 +25,10 @@ using GetDescriptionFunction = HRESULT(WINAPI*)(HANDLE, PWSTR*);
 
 // SetThreadDescription and GetThreadDescription exist from Windows 10 1607 on: looked up at run time so
 // that the module still loads on older systems.
-FARPROC kernelFunction(const char* name) {
+// The address comes back untyped; the caller gives it the function's own type.
+void* kernelFunction(const char* name) {
     HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    return kernel ? GetProcAddress(kernel, name) : nullptr;
+    return kernel ? reinterpret_cast<void*>(GetProcAddress(kernel, name)) : nullptr;
 }
 
 // Swallows the naming exception when the debugger passes it on (or none is attached after all).
