@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <map>
@@ -184,6 +185,21 @@ TEST(FileAttributes, DatesAreSetFromAttributesAndOddValuesAreIgnored) {
     attributes->setObjectForCStringKey(createAutoreleased<BaseDate>(1e300), "fa_mdate");
     EXPECT_FALSE(file->setDatesFromAttributes(attributes));
     EXPECT_EQ(runTool("stat -c '%Y' '" + dir.path("a") + "'", "").output, "1234567890\n");
+}
+
+// The C++ library reads the file's time on its own, so the conversion to and from the system's clock (1601
+// and 100-nanosecond units on Windows) is judged on every platform, with or without the stat program.
+TEST(FileAttributes, ModificationDateAgreesWithTheStandardLibrary) {
+    AutoreleasePool pool;
+    ScratchDirectory dir;
+    dir.write("a", "x");
+    auto* attributes = createAutoreleased<BaseDictionary>();
+    attributes->setObjectForCStringKey(createAutoreleased<BaseDate>(1000000000.0), "fa_adate");
+    attributes->setObjectForCStringKey(createAutoreleased<BaseDate>(1234567890.0), "fa_mdate");
+    ASSERT_TRUE(fileAt(dir.path("a"))->setDatesFromAttributes(attributes));
+    auto written = std::chrono::file_clock::to_sys(fs::last_write_time(dir.path("a")));
+    EXPECT_EQ(std::chrono::duration_cast<std::chrono::seconds>(written.time_since_epoch()).count(), 1234567890);
+    EXPECT_EQ(dateAttribute(fileAt(dir.path("a"))->attributes(), "fa_mdate"), 1234567890.0);
 }
 
 TEST(FileAttributes, DescriptionIsTheAttributesInTheRequestedStyle) {
