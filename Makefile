@@ -84,9 +84,9 @@ endif
 	  else python3 -m zipfile -c Zephrane.zip Zephrane; fi
 	@echo "dist/Zephrane.zip: $$(cd dist && find Zephrane -name '*.xpl' | sort | tr '\n' ' ')"
 
-# The Windows build, cross-compiled with MinGW-w64 into build-windows: the module as
-# build-windows/Zephrane/win_x64/Zephrane.xpl, simhost.exe beside its XPLM_64.dll, zephrane-client.exe and
-# the unit tests (build-windows/windows-tests/*.exe).
+# The Windows build, cross-compiled with MinGW-w64 into build-windows: the module (also copied to
+# dist/Zephrane/win_x64/Zephrane.xpl), simhost.exe beside its XPLM_64.dll, zephrane-client.exe and the unit
+# tests (build-windows/windows-tests/*.exe).
 WINDOWS_TARGETS := zephrane_xpl simhost zephrane-client windows_tests
 
 build-windows/CMakeCache.txt:
@@ -95,6 +95,8 @@ build-windows/CMakeCache.txt:
 ifeq ($(HAVE_MINGW),yes)
 windows: build-windows/CMakeCache.txt
 	cmake --build build-windows -j $(JOBS) --target $(WINDOWS_TARGETS)
+	mkdir -p dist/Zephrane/win_x64
+	cp build-windows/Zephrane/win_x64/Zephrane.xpl dist/Zephrane/win_x64/
 else
 windows:
 	@echo "Windows build skipped: $(MINGW_CXX) (Debian g++-mingw-w64-x86-64-posix) is not installed"

@@ -101,14 +101,12 @@ SocketHandle createStreamSocket() {
     return handleOf(socket);
 }
 
-// Windows lets a socket with SO_REUSEADDR take over a port that another program is listening on. Exclusive
-// use keeps a second bridge from stealing 21777 while the first one runs; rebinding a port whose last
-// connections linger in TIME_WAIT needs no option on Windows.
+// Windows listens again on a port whose last connections linger in TIME_WAIT without any option, so the
+// address option is left out: SO_REUSEADDR there would let another socket bind 21777 while the bridge
+// listens on it, and SO_EXCLUSIVEADDRUSE would keep the bridge itself from restarting while its closed
+// connections linger.
 void setStreamSocketOptions(SocketHandle socket, int bufferBytes) {
-    BOOL exclusive = TRUE;
     const char* buffer = reinterpret_cast<const char*>(&bufferBytes);
-    setsockopt(native(socket), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&exclusive),
-               sizeof(exclusive));
     setsockopt(native(socket), SOL_SOCKET, SO_SNDBUF, buffer, sizeof(bufferBytes));
     setsockopt(native(socket), SOL_SOCKET, SO_RCVBUF, buffer, sizeof(bufferBytes));
 }
