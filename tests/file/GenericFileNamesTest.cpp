@@ -1,11 +1,18 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <random>
 #include <string>
+#include <vector>
 
+#include "ScratchDirectory.h"
 #include "base/AutoreleasePool.h"
 #include "base/BaseString.h"
+#include "base/BaseTypedArray.h"
+#include "file/BaseFile.h"
 #include "file/GenericFileNames.h"
+#include "file/PathOperations.h"
 
 namespace {
 
@@ -42,6 +49,29 @@ bool holdsEscapeShape(const std::string& name) {
         if (lead == 0xEF && (second == 0x80 || second == 0x81) && (third & 0xC0) == 0x80) return true;
     }
     return false;
+}
+
+// Writes contents to the generic path through BaseFile; false when the file cannot be written. The file
+// object goes with the inner pool, so that no stream stays open (Windows removes no open file).
+bool writeThrough(const std::string& path, const std::string& contents) {
+    AutoreleasePool inner;
+    auto* file = createAutoreleased<BaseFile>(str(path), FileOpenTruncated);
+    return file->openOk() && file->write(contents.data(), contents.size()) && file->finishWriting();
+}
+
+std::string readThrough(const std::string& path) {
+    AutoreleasePool inner;
+    auto* file = createAutoreleased<BaseFile>(str(path), FileOpenReadOnly);
+    uint32_t count = 0;
+    const char* bytes = file->readChunk(BaseFile::ReadChunkCapacity, &count);
+    return bytes ? std::string(bytes, count) : "<unreadable>";
+}
+
+std::vector<std::string> sortedNames(BaseTypedArray<BaseString>* list) {
+    std::vector<std::string> names;
+    for (uint32_t i = 0; i < list->count(); ++i) names.push_back(bytesOf(list->objectAtIndex(i)));
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 }  // namespace
@@ -112,4 +142,42 @@ TEST(GenericFileNames, PathsKeepTheirDriveAndEscapeEachComponent) {
     EXPECT_EQ(bytesOf(genericPathToOS(str("/tmp/x/aux/"))), "/tmp/x/au" + escaped('x') + "/");
     EXPECT_EQ(bytesOf(genericPathToOS(str("d:x/C:"))), "d" + escaped(':') + "x/C" + escaped(':'));
     EXPECT_EQ(bytesOf(genericPathToOS(str(""))), "");
+}
+
+// Names that Windows refuses or takes for devices (CON would print to the console, NUL would swallow the
+// bytes) become ordinary files through the generic names: each is written, found on disk in its escaped
+// form, read back, and listed under its generic name. On Linux the same files are simply made.
+TEST(GenericFileNamesOnDisk, NamesWindowsReservesAreCreatedAndReadBack) {
+    AutoreleasePool pool;
+    ScratchDirectory dir;
+    std::vector<std::string> names = {"CON",   "nul",   "aux.txt",   "Com1",   "LPT9.log", "prn.",
+                                      "a:b",   "star*", "what?",     "say\"hi\"", "<tag>",    "pipe|",
+                                      "dots...", "space ", "tab\tname"};
+    std::map<std::string, int64_t> expected;
+    for (const std::string& name : names) {
+        // Appended as text: a path type would take "a:" for a drive.
+        ASSERT_TRUE(writeThrough(dir.path() + "/" + name, "contents of " + name)) << name;
+        expected[toOS(name)] = static_cast<int64_t>(("contents of " + name).size());
+    }
+    EXPECT_EQ(dir.snapshot(), expected);
+    for (const std::string& name : names) {
+        EXPECT_EQ(readThrough(dir.path() + "/" + name), "contents of " + name) << name;
+    }
+    std::sort(names.begin(), names.end());
+    auto* folder = createAutoreleased<BaseFile>(str(dir.path()), FileStatusOnly);
+    EXPECT_EQ(sortedNames(folder->listDirectory(true)), names);
+}
+
+TEST(GenericFileNamesOnDisk, ReservedFolderNamesHoldFiles) {
+    AutoreleasePool pool;
+    ScratchDirectory dir;
+    ASSERT_TRUE(createDirectory(str(dir.path() + "/con/aux:1"), true));
+    ASSERT_TRUE(writeThrough(dir.path() + "/con/aux:1/NUL", "inside"));
+    EXPECT_EQ(readThrough(dir.path() + "/con/aux:1/NUL"), "inside");
+    std::string folder = toOS("con");
+    std::string inner = folder + "/" + toOS("aux:1");
+    std::map<std::string, int64_t> expected = {{folder, -1}, {inner, -1}, {inner + "/" + toOS("NUL"), 6}};
+    EXPECT_EQ(dir.snapshot(), expected);
+    EXPECT_TRUE(removeItemAtPath(str(dir.path() + "/con"), FileRemoveFlag::Recursive));
+    EXPECT_TRUE(dir.snapshot().empty());
 }

@@ -137,6 +137,7 @@ TEST(BufferFile, WriteToFileReplacesTheFile) {
     std::ifstream in(path, std::ios::binary);
     std::string contents((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_EQ(contents, "xy");
+    in.close();  // Windows removes no file that is still open
     std::filesystem::remove(path);
     EXPECT_FALSE(buffer.writeToFile(createAutoreleased<BaseString>("/nonexistent-dir/x"), 0));
 }

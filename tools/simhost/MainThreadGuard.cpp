@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+void MainThreadGuard::bindToCurrentThread() { mainThread_.store(std::this_thread::get_id()); }
+
 void MainThreadGuard::check(const char* function) {
     if (std::this_thread::get_id() == mainThread_.load()) return;
     violations_.fetch_add(1);

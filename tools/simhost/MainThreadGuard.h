@@ -9,8 +9,9 @@
 
 class MainThreadGuard {
 public:
-    // The calling thread becomes the main thread.
-    void bindToCurrentThread() { mainThread_.store(std::this_thread::get_id()); }
+    // The calling thread becomes the main thread. Out of line, so that the thread's identity is always
+    // taken by the same code that checks it (on Windows the guard lives in XPLM_64.dll, beside simhost.exe).
+    void bindToCurrentThread();
     void setStrict(bool strict) { strict_.store(strict); }
     // Called first by every XPLM function, with its name.
     void check(const char* function);

@@ -16,3 +16,9 @@ void setCurrentThreadName(const char* name) {
     std::strncpy(shortened, name, NameLimit);
     pthread_setname_np(pthread_self(), shortened);
 }
+
+std::string currentThreadName() {
+    char name[NameLimit + 1] = {};
+    if (pthread_getname_np(pthread_self(), name, sizeof(name)) != 0) return {};
+    return name;
+}

@@ -1,0 +1,80 @@
+#include "platform/ConsoleInput.h"
+
+#include <windows.h>
+
+#include <mutex>
+
+namespace {
+
+constexpr DWORD ReadChunk = 4096;
+
+// Standard input is read by a thread of its own, because Windows offers no read that never waits on every
+// kind of input: a console hands out whole lines, and a pipe cannot always be asked what it holds (Wine's
+// pipes to Linux programs refuse the question). The thread waits in ReadFile and hands each piece over.
+// It is started once per process and lives as long as the process, so its state is never freed: the
+// thread may still be waiting in ReadFile while the process exits.
+struct InputReader {
+    std::mutex lock;
+    std::string arrived;
+    bool ended = false;
+};
+
+DWORD WINAPI readStandardInput(void* parameter) {
+    auto* reader = static_cast<InputReader*>(parameter);
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    char buffer[ReadChunk];
+    for (;;) {
+        DWORD read = 0;
+        bool more = input && input != INVALID_HANDLE_VALUE && ReadFile(input, buffer, ReadChunk, &read, nullptr) &&
+                    read > 0;
+        std::lock_guard<std::mutex> guard(reader->lock);
+        if (!more) {
+            reader->ended = true;
+            return 0;
+        }
+        reader->arrived.append(buffer, read);
+    }
+}
+
+InputReader& inputReader() {
+    static InputReader* reader = [] {
+        auto* started = new InputReader();
+        HANDLE thread = CreateThread(nullptr, 0, readStandardInput, started, 0, nullptr);
+        if (thread) {
+            CloseHandle(thread);
+        } else {
+            started->ended = true;
+        }
+        return started;
+    }();
+    return *reader;
+}
+
+}  // namespace
+
+void ConsoleInput::takeLines(std::vector<std::string>& lines) {
+    if (!closed_) readAvailable();
+    splitLines(lines);
+    if (closed_ && !pending_.empty()) {
+        lines.push_back(pending_);
+        pending_.clear();
+    }
+}
+
+void ConsoleInput::readAvailable() {
+    InputReader& reader = inputReader();
+    std::lock_guard<std::mutex> guard(reader.lock);
+    pending_ += reader.arrived;
+    reader.arrived.clear();
+    closed_ = reader.ended;
+}
+
+void ConsoleInput::splitLines(std::vector<std::string>& lines) {
+    size_t start = 0;
+    for (size_t end; (end = pending_.find('\n', start)) != std::string::npos; start = end + 1) {
+        size_t length = end - start;
+        if (length > 0 && pending_[end - 1] == '\r') --length;
+        lines.push_back(pending_.substr(start, length));
+    }
+    pending_.erase(0, start);
+}
