@@ -2,6 +2,7 @@
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
+#include <mstcpip.h>
 
 #include <algorithm>
 #include <atomic>
@@ -15,6 +16,9 @@ static_assert(sizeof(sockaddr_in) == sizeof(SocketAddress::bytes), "an IPv4 addr
 
 // Windows Sockets 2.0 is all the bridge needs.
 constexpr WORD RequestedSocketsVersion = MAKEWORD(2, 0);
+// The probe count option of Windows 10 1703 and later (ws2ipdef.h); older systems ignore it and send ten.
+constexpr int KeepAliveCountOption = 16;
+constexpr u_long MillisecondsPerSecond = 1000;
 // One send or receive moves at most this many bytes: the calls take an int count.
 constexpr uint64_t LargestTransfer = INT_MAX;
 
@@ -109,6 +113,22 @@ void setStreamSocketOptions(SocketHandle socket, int bufferBytes) {
     const char* buffer = reinterpret_cast<const char*>(&bufferBytes);
     setsockopt(native(socket), SOL_SOCKET, SO_SNDBUF, buffer, sizeof(bufferBytes));
     setsockopt(native(socket), SOL_SOCKET, SO_RCVBUF, buffer, sizeof(bufferBytes));
+}
+
+// Idle time and interval go through SIO_KEEPALIVE_VALS, which every Windows takes; the probe count only
+// where the system offers it.
+bool enableKeepAlive(SocketHandle socket, const KeepAliveTiming& timing) {
+    tcp_keepalive values{};
+    values.onoff = 1;
+    values.keepalivetime = static_cast<u_long>(timing.idleSeconds) * MillisecondsPerSecond;
+    values.keepaliveinterval = static_cast<u_long>(timing.intervalSeconds) * MillisecondsPerSecond;
+    DWORD returned = 0;
+    bool set = WSAIoctl(native(socket), SIO_KEEPALIVE_VALS, &values, sizeof(values), nullptr, 0, &returned, nullptr,
+                        nullptr) == 0;
+    DWORD probes = static_cast<DWORD>(timing.probes);
+    setsockopt(native(socket), IPPROTO_TCP, KeepAliveCountOption, reinterpret_cast<const char*>(&probes),
+               sizeof(probes));
+    return set;
 }
 
 bool resolveIPv4Address(const char* host, uint16_t port, SocketAddress* address) {
