@@ -197,6 +197,7 @@ TEST_F(BridgeService, ASilentClientIsClosedAfterTheLoginDeadlineWhileOthersAreSe
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the accept thread is now waiting for it
     EXPECT_NE(served->request(), nullptr);                          // logged-in clients go on being served
     ProtocolClient next(port);
+    next.setLoginReplyLimit(std::chrono::seconds(15));  // its login waits behind the silent one's 5 s
     EXPECT_EQ(next.loginAsApp(), 0);  // admitted once the silent one's time is up
     EXPECT_TRUE(silent.closedByPeer(std::chrono::seconds(1)));
 }
