@@ -1,11 +1,14 @@
-// HostileConnection: the fuzzer's side of one TCP connection to the bridge, on plain loopback sockets so
-// that nothing of the code under test stands between the fuzzer's bytes and the wire. It sends parts as
+// HostileConnection: the fuzzer's side of one TCP connection to the bridge, on the platform layer's bare
+// socket calls, so that none of the streams or buffers under test stand between the fuzzer's bytes and the
+// wire. It sends parts as
 // they are and reads whatever comes back for a short, bounded while. It owns its socket; destruction
 // closes it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "platform/Socket.h"
 
 class HostileConnection {
 public:
@@ -20,7 +23,7 @@ public:
     HostileConnection(const HostileConnection&) = delete;
     HostileConnection& operator=(const HostileConnection&) = delete;
 
-    bool isOpen() const { return socket_ >= 0; }
+    bool isOpen() const { return socket_ != InvalidSocket; }
     // False when the bridge has closed the connection.
     bool sendAll(const uint8_t* bytes, size_t count);
     // Reads and drops whatever the bridge sends within the bounded wait.
@@ -29,5 +32,5 @@ public:
 private:
     bool waitReadable(int milliseconds) const;
 
-    int socket_ = -1;
+    SocketHandle socket_ = InvalidSocket;
 };
