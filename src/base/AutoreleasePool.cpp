@@ -20,7 +20,8 @@ AutoreleasePool::~AutoreleasePool() {
 AutoreleasePool* AutoreleasePool::currentPool(int level) {
     BaseArray* stack = threadPoolStack;
     if (!stack || level < 0 || static_cast<uint32_t>(level) >= stack->count()) return nullptr;
-    return static_cast<AutoreleasePool*>(stack->objectAtIndex(stack->count() - 1 - level));
+    // Runs for every object made: the index is known to be in range, so the element block is read directly.
+    return static_cast<AutoreleasePool*>(stack->items()[stack->count() - 1 - level]);
 }
 
 bool AutoreleasePool::registerPending(void* storage, int level) {

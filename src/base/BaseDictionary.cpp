@@ -145,10 +145,16 @@ void BaseDictionary::setStringForCStringKey(const char* valueText, const char* k
     setObjectForCStringKey(createAutoreleased<BaseString>(valueText), keyText);
 }
 
+// A number is made owned here and handed straight to the dictionary: passing it through the pool as well
+// would cost a pool entry and a later release for every number of every position report.
 void BaseDictionary::setDoubleForKey(double number, BaseObject* key, bool asNumber) {
-    BaseObject* value = asNumber ? static_cast<BaseObject*>(createAutoreleased<BaseNumber>(number))
-                                 : static_cast<BaseObject*>(stringWithFormat("%f", number));
+    if (!asNumber) {
+        setObjectForKey(stringWithFormat("%f", number), key);
+        return;
+    }
+    auto* value = new BaseNumber(number);
     setObjectForKey(value, key);
+    release(value);
 }
 
 void BaseDictionary::addEntriesFromDictionary(const BaseDictionary* other) {

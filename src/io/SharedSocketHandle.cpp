@@ -5,6 +5,7 @@ SharedSocketHandle::~SharedSocketHandle() { shutdownAndClose(); }
 void SharedSocketHandle::adopt(SocketHandle handle) {
     std::lock_guard<std::mutex> guard(mutex_);
     current_ = handle;
+    currentUsers_ = 0;
 }
 
 bool SharedSocketHandle::isValid() {
@@ -14,15 +15,21 @@ bool SharedSocketHandle::isValid() {
 
 SocketHandle SharedSocketHandle::acquire() {
     std::lock_guard<std::mutex> guard(mutex_);
-    if (current_ != InvalidSocket) ++users_[current_];
+    if (current_ != InvalidSocket) ++currentUsers_;
     return current_;
 }
 
+// A handle in closing_ is still open, so the system cannot have given its number to current_.
 void SharedSocketHandle::letGo(SocketHandle handle) {
     std::lock_guard<std::mutex> guard(mutex_);
-    if (--users_[handle] > 0) return;
-    users_.erase(handle);
-    if (closing_.erase(handle) > 0) closeSocket(handle);
+    if (handle == current_) {
+        --currentUsers_;
+        return;
+    }
+    auto closing = closing_.find(handle);
+    if (closing == closing_.end() || --closing->second > 0) return;
+    closing_.erase(closing);
+    closeSocket(handle);
 }
 
 void SharedSocketHandle::shutdownAndClose() {
@@ -31,9 +38,10 @@ void SharedSocketHandle::shutdownAndClose() {
     SocketHandle handle = current_;
     current_ = InvalidSocket;
     shutdownSocket(handle);
-    if (users_.count(handle) > 0) {
-        closing_[handle] = true;
+    if (currentUsers_ > 0) {
+        closing_[handle] = currentUsers_;
     } else {
         closeSocket(handle);
     }
+    currentUsers_ = 0;
 }

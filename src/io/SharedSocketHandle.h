@@ -29,8 +29,10 @@ private:
 
     std::mutex mutex_;
     SocketHandle current_ = InvalidSocket;
-    std::map<SocketHandle, int> users_;
-    std::map<SocketHandle, bool> closing_;
+    // Every read and write is a use: counting the current handle's users in place costs no map entry.
+    int currentUsers_ = 0;
+    // Handles shut down while in use, with their remaining users.
+    std::map<SocketHandle, int> closing_;
 };
 
 // One use of a shared socket, for the length of a scope. handle() is InvalidSocket when it was closed.

@@ -87,8 +87,25 @@ void BaseSerializer::writeCompactInteger(int64_t value) {
 
 void BaseSerializer::writeCompactInt32(int32_t value) { writeCompactInteger(value); }
 
-void BaseSerializer::writeBytes(const char* bytes, uint64_t length) {
-    writeCompactInteger(static_cast<int64_t>(length));
+void BaseSerializer::writeHead(int32_t tag) {
+    unsigned char bytes[2 * CompactIntegerMaxBytes];
+    int length = encodeCompactInteger(tag, bytes);
+    length += encodeCompactInteger(CurrentVersion, bytes + length);
+    stream_->write(bytes, static_cast<uint64_t>(length));
+}
+
+// Every write passes through the error filter and the stream's own buffering, so a record's tag, version
+// and first number (its value, length or count) leave in one write rather than three.
+void BaseSerializer::writeHead(int32_t tag, int64_t first) {
+    unsigned char bytes[3 * CompactIntegerMaxBytes];
+    int length = encodeCompactInteger(tag, bytes);
+    length += encodeCompactInteger(CurrentVersion, bytes + length);
+    length += encodeCompactInteger(first, bytes + length);
+    stream_->write(bytes, static_cast<uint64_t>(length));
+}
+
+void BaseSerializer::writeBytesRecord(int32_t tag, const char* bytes, uint64_t length) {
+    writeHead(tag, static_cast<int64_t>(length));
     if (length > 0) stream_->write(bytes, length);
 }
 
@@ -108,43 +125,47 @@ bool BaseSerializer::writeObject(const BaseObject* object) {
 // Depth first; the graph was checked, so every member has a row and a value the form can carry.
 void BaseSerializer::writeRecord(const BaseObject* object) {
     const SerializerTypeRow* row = rowForWriting(object);
-    writeCompactInt32(row->tag);
-    writeCompactInt32(CurrentVersion);
     switch (row->tag) {
         case TagString: {
             auto* string = static_cast<const BaseString*>(object);
-            writeBytes(string->chars(), string->length());
+            writeBytesRecord(TagString, string->chars(), string->length());
             break;
         }
         case TagBuffer: {
             auto* buffer = static_cast<const BaseBuffer*>(object);
-            writeBytes(buffer->bytes(), buffer->length());
+            writeBytesRecord(TagBuffer, buffer->bytes(), buffer->length());
             break;
         }
         case TagArray: {
             auto* array = static_cast<const BaseArray*>(object);
-            writeCompactInt32(static_cast<int32_t>(array->count()));
+            writeHead(TagArray, static_cast<int32_t>(array->count()));
             for (uint32_t i = 0; i < array->count(); ++i) writeRecord(array->objectAtIndex(i));
             break;
         }
         case TagDictionary: {
             auto* dictionary = static_cast<const BaseDictionary*>(object);
-            writeCompactInt32(static_cast<int32_t>(dictionary->count()));
+            writeHead(TagDictionary, static_cast<int32_t>(dictionary->count()));
             for (BaseDictionaryEnumerator e(dictionary); !e.atEnd(); e.advance()) {
                 writeRecord(e.key());
                 writeRecord(e.value());
             }
             break;
         }
-        case TagInteger: writeCompactInteger(static_cast<const BaseNumber*>(object)->int64Value()); break;
-        case TagReal: writeCompactInteger(encodeReal(static_cast<const BaseNumber*>(object)->doubleValue())); break;
-        case TagDate: writeCompactInteger(encodeReal(static_cast<const BaseDate*>(object)->value())); break;
-        case TagBoolean: writeCompactInt32(static_cast<const BaseNumber*>(object)->boolValue() ? 1 : 0); break;
-        case TagFile: writeFile(static_cast<BaseFile*>(const_cast<BaseObject*>(object))); break;
+        case TagInteger: writeHead(TagInteger, static_cast<const BaseNumber*>(object)->int64Value()); break;
+        case TagReal:
+            writeHead(TagReal, encodeReal(static_cast<const BaseNumber*>(object)->doubleValue()));
+            break;
+        case TagDate: writeHead(TagDate, encodeReal(static_cast<const BaseDate*>(object)->value())); break;
+        case TagBoolean: writeHead(TagBoolean, static_cast<const BaseNumber*>(object)->boolValue() ? 1 : 0); break;
+        case TagFile:
+            writeHead(TagFile);
+            writeFile(static_cast<BaseFile*>(const_cast<BaseObject*>(object)));
+            break;
         case TagPackageIndex:
+            writeHead(TagPackageIndex);
             static_cast<BasePackageIndex*>(const_cast<BaseObject*>(object))->writeIndex(stream_);
             break;
-        default: break;  // null has no payload
+        default: writeHead(row->tag); break;  // null has no payload
     }
 }
 
@@ -290,11 +311,7 @@ void BaseSerializer::reportProgress() {
     if (delegate_) delegate_->progress(this, filesSent_, filesDone_, fileBytes_);
 }
 
-void BaseSerializer::writeEmptyDictionary() {
-    writeCompactInt32(TagDictionary);
-    writeCompactInt32(CurrentVersion);
-    writeCompactInt32(0);
-}
+void BaseSerializer::writeEmptyDictionary() { writeHead(TagDictionary, 0); }
 
 // A file that cannot be opened travels as the empty dictionary alone.
 void BaseSerializer::writeFile(BaseFile* file) {

@@ -83,7 +83,10 @@ protected:
 private:
     bool readCompact(uint64_t maxMagnitude, int64_t* value);
     void writeRecord(const BaseObject* object);
-    void writeBytes(const char* bytes, uint64_t length);
+    // A record's tag and version, with the first number of its payload when it has one.
+    void writeHead(int32_t tag);
+    void writeHead(int32_t tag, int64_t first);
+    void writeBytesRecord(int32_t tag, const char* bytes, uint64_t length);
     BaseObject* readRecord(int depth);
     BaseObject* readPayload(int32_t tag, int depth);
     BaseObject* readString();

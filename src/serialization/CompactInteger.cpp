@@ -9,10 +9,12 @@ constexpr unsigned char SignBit = 0x80;
 constexpr unsigned char LongFormBit = 0x40;
 constexpr uint64_t ShortFormLimit = 64;
 
+// Swaps neighbouring bytes, then pairs, then halves: a handful of instructions (compilers turn it into
+// one byte-swap) where a loop over the eight bytes costs over a hundred, once per real written or read.
 uint64_t byteReversed(uint64_t bits) {
-    uint64_t result = 0;
-    for (int i = 0; i < 8; ++i) result = (result << 8) | ((bits >> (8 * i)) & 0xFF);
-    return result;
+    bits = ((bits & 0x00FF00FF00FF00FFull) << 8) | ((bits >> 8) & 0x00FF00FF00FF00FFull);
+    bits = ((bits & 0x0000FFFF0000FFFFull) << 16) | ((bits >> 16) & 0x0000FFFF0000FFFFull);
+    return (bits << 32) | (bits >> 32);
 }
 
 }  // namespace

@@ -31,7 +31,9 @@ struct SerializerTypeRow {
 constexpr int SerializerTypeRowCount = 11;
 extern const SerializerTypeRow SerializerTypeRows[SerializerTypeRowCount];
 
-// The row an object is written with, or null when it has no kind the form knows.
+// The row an object is written with, or null when it has no kind the form knows. Relies on className
+// returning a string that never changes (each class returns one literal), as the lookup remembers names
+// by address.
 const SerializerTypeRow* rowForWriting(const BaseObject* object);
 // The row a tag is read with, or null for an unknown tag.
 const SerializerTypeRow* rowForReading(int32_t tag);

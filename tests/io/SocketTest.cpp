@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <optional>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -10,6 +11,11 @@
 #include "base/BaseDictionary.h"
 #include "base/BaseString.h"
 #include "io/IOBufferFilter.h"
+#include "io/SharedSocketHandle.h"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#endif
 
 namespace {
 
@@ -247,3 +253,40 @@ TEST(SocketAddressing, HostsThatAreNeitherNamesNorAddressesFail) {
     EXPECT_FALSE(local->connect());  // nothing listens on port 1
     release(local);
 }
+
+#ifndef _WIN32
+namespace {
+
+// Whether the descriptor is still one of the process's open files.
+bool descriptorIsOpen(SocketHandle handle) { return fcntl(static_cast<int>(handle), F_GETFD) != -1; }
+
+}  // namespace
+
+TEST(SharedSocket, HandleClosedWhileInUseStaysOpenUntilItsLastUserLetsGo) {
+    SharedSocketHandle shared;
+    SocketHandle first = createStreamSocket();
+    shared.adopt(first);
+    std::optional<SocketUse> reading(std::in_place, shared);
+    std::optional<SocketUse> writing(std::in_place, shared);
+    shared.shutdownAndClose();
+    EXPECT_FALSE(shared.isValid());
+    EXPECT_FALSE(SocketUse(shared).isValid());
+
+    // A handle adopted meanwhile counts its own users; ending them leaves the closing one alone.
+    SocketHandle second = createStreamSocket();
+    shared.adopt(second);
+    {
+        SocketUse later(shared);
+        EXPECT_EQ(later.handle(), second);
+    }
+    reading.reset();
+    EXPECT_TRUE(descriptorIsOpen(first));
+    writing.reset();
+    EXPECT_FALSE(descriptorIsOpen(first));
+
+    // Without users the handle goes at once.
+    EXPECT_TRUE(descriptorIsOpen(second));
+    shared.shutdownAndClose();
+    EXPECT_FALSE(descriptorIsOpen(second));
+}
+#endif

@@ -18,8 +18,10 @@
 #include "serialization/BaseSerializer.h"
 #include "base/StringFormat.h"
 #include "serialization/CompactInteger.h"
+#include "serialization/SerializerTypeTable.h"
 #include <cstdio>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -274,4 +276,47 @@ TEST(SerializerThread, OwnThreadHandsEveryObjectToTheDelegate) {
     serializer->stopThread();
     release(serializer);
     EXPECT_EQ(collector.received, (std::vector<std::string>{"a", "b"}));
+}
+
+// Classes named by a copy of a known name's text, at an address of their own, and classes with names the
+// table does not know: more of them than the lookup remembers at once.
+struct NullNamedCopy : BaseObject {
+    const char* className() const override {
+        static const char name[] = "BaseNull";
+        return name;
+    }
+};
+
+template <int N>
+struct UnknownClass : BaseObject {
+    const char* className() const override {
+        static const std::string name = "Unknown" + std::to_string(N);
+        return name.c_str();
+    }
+};
+
+TEST(SerializerTypeRows, RowsFollowNameTextAndConditionsForEveryObject) {
+    AutoreleasePool pool;
+    std::vector<BaseObject*> unknown = {
+        createAutoreleased<UnknownClass<0>>(), createAutoreleased<UnknownClass<1>>(),
+        createAutoreleased<UnknownClass<2>>(), createAutoreleased<UnknownClass<3>>(),
+        createAutoreleased<UnknownClass<4>>(), createAutoreleased<UnknownClass<5>>(),
+        createAutoreleased<UnknownClass<6>>(), createAutoreleased<UnknownClass<7>>(),
+        createAutoreleased<UnknownClass<8>>(), createAutoreleased<UnknownClass<9>>()};
+    auto tagOf = [](const BaseObject* object) {
+        const SerializerTypeRow* row = rowForWriting(object);
+        return row ? static_cast<int>(row->tag) : -1;
+    };
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(tagOf(createAutoreleased<BaseNumber>(int64_t{3})), TagInteger);
+        EXPECT_EQ(tagOf(createAutoreleased<BaseNumber>(2.5)), TagReal);
+        EXPECT_EQ(tagOf(createAutoreleased<BaseNumber>(true)), TagBoolean);
+        EXPECT_EQ(tagOf(createAutoreleased<BaseString>("s")), TagString);
+        EXPECT_EQ(tagOf(createAutoreleased<NullNamedCopy>()), TagNull);
+        EXPECT_EQ(tagOf(sharedNull()), TagNull);
+        EXPECT_EQ(tagOf(createAutoreleased<BaseDictionary>()), TagDictionary);
+        EXPECT_EQ(tagOf(createAutoreleased<BaseObject>()), -1);
+        for (BaseObject* object : unknown) EXPECT_EQ(tagOf(object), -1);
+    }
+    EXPECT_EQ(rowForWriting(nullptr), nullptr);
 }
