@@ -15,13 +15,14 @@
 #include <cstdlib>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "BenchClient.h"
 #include "LatencySamples.h"
-#include "OneCpu.h"
+#include "PinnedCpu.h"
 #include "QuietStandardOutput.h"
 #include "RawPingPong.h"
 #include "ResidentMemory.h"
@@ -34,6 +35,9 @@
 #include "serialization/BaseSerializer.h"
 
 namespace {
+
+// measureRoundTrips leaves the timing thread where it is.
+constexpr int NoCpu = -1;
 
 using Clock = std::chrono::steady_clock;
 
@@ -107,10 +111,15 @@ void printLatencyRow(const char* name, LatencySamples& samples) {
            samples.mean() / 1000.0);
 }
 
-void measureRoundTrips(GPSBridge* bridge, const WireMessages& messages, const char* placement) {
+// The bridge's threads and the raw pair's server thread run where the calling thread may run when they
+// start; clientCpu (when not NoCpu) then moves the timing thread, the client of both, to that CPU.
+void measureRoundTrips(GPSBridge* bridge, const WireMessages& messages, const char* placement,
+                       int clientCpu = NoCpu) {
     BenchClient client(bridge->listeningPort(), messages);
     if (!client.logIn()) fail("login failed");
     RawPingPong raw(messages.request.size(), messages.report.size());
+    std::optional<PinnedCpu> clientSide;
+    if (clientCpu != NoCpu) clientSide.emplace(clientCpu);
     auto throughBridge = [&] { return client.roundTrip(); };
     auto plain = [&] { return raw.roundTrip(); };
     LatencySamples warmUp;
@@ -269,6 +278,7 @@ int main() {
     setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/zephrane-bench-bus", 1);
     simulator().threadGuard.bindToCurrentThread();
     simulator().model.freeze();
+    PinnedCpu::usableCpus();  // notes the CPUs before anything is pinned
     printf("Load average before: %s\n\n", loadAverage().c_str());
     {
         AutoreleasePool pool;
@@ -280,10 +290,16 @@ int main() {
         measureThroughput(bridge, messages);
         stopBridge(bridge);
         {
-            OneCpu pinned;  // the bridge's threads, started from here, inherit it
+            PinnedCpu pinned(0);  // the bridge's threads, started from here, inherit it
             GPSBridge* pinnedBridge = startBridge();
             measureRoundTrips(pinnedBridge, messages, "every thread on one CPU");
             stopBridge(pinnedBridge);
+        }
+        if (PinnedCpu::usableCpus() > 1) {
+            PinnedCpu serverSide(1);  // the bridge's threads and the raw pair's server start here
+            GPSBridge* splitBridge = startBridge();
+            measureRoundTrips(splitBridge, messages, "clients on one CPU, servers on another", 0);
+            stopBridge(splitBridge);
         }
         measureStartAndStop(messages);
         measureFlightLoop();
