@@ -1,49 +1,40 @@
 #include "PlainSocket.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <utility>
 
 namespace {
 
-sockaddr_in loopback(uint16_t port) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
-}
+constexpr const char* Loopback = "127.0.0.1";
+constexpr int Backlog = 5;
 
 }  // namespace
 
 PlainSocket::~PlainSocket() { close(); }
 
-PlainSocket::PlainSocket(PlainSocket&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}
+PlainSocket::PlainSocket(PlainSocket&& other) noexcept : socket_(std::exchange(other.socket_, InvalidSocket)) {}
 
 PlainSocket& PlainSocket::operator=(PlainSocket&& other) noexcept {
     if (this != &other) {
         close();
-        descriptor_ = std::exchange(other.descriptor_, -1);
+        socket_ = std::exchange(other.socket_, InvalidSocket);
     }
     return *this;
 }
 
 PlainSocket PlainSocket::connectLoopback(uint16_t port) {
-    int descriptor = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = loopback(port);
-    if (descriptor >= 0 && ::connect(descriptor, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
-        ::close(descriptor);
-        descriptor = -1;
+    SocketAddress address;
+    if (!startSockets() || !resolveIPv4Address(Loopback, port, &address)) return PlainSocket();
+    SocketHandle socket = createStreamSocket();
+    if (socket != InvalidSocket && !connectSocket(socket, address)) {
+        closeSocket(socket);
+        socket = InvalidSocket;
     }
-    return PlainSocket(descriptor);
+    return PlainSocket(socket);
 }
 
 bool PlainSocket::sendAll(const uint8_t* bytes, size_t count) {
     while (count > 0) {
-        ssize_t sent = ::send(descriptor_, bytes, count, MSG_NOSIGNAL);
+        int64_t sent = sendSome(socket_, bytes, count);
         if (sent <= 0) return false;
         bytes += sent;
         count -= static_cast<size_t>(sent);
@@ -53,7 +44,7 @@ bool PlainSocket::sendAll(const uint8_t* bytes, size_t count) {
 
 bool PlainSocket::receiveExactly(uint8_t* bytes, size_t count) {
     while (count > 0) {
-        ssize_t received = ::recv(descriptor_, bytes, count, 0);
+        int64_t received = receiveSome(socket_, bytes, count);
         if (received <= 0) return false;
         bytes += received;
         count -= static_cast<size_t>(received);
@@ -62,24 +53,27 @@ bool PlainSocket::receiveExactly(uint8_t* bytes, size_t count) {
 }
 
 void PlainSocket::close() {
-    if (descriptor_ >= 0) ::close(descriptor_);
-    descriptor_ = -1;
+    if (socket_ != InvalidSocket) closeSocket(socket_);
+    socket_ = InvalidSocket;
 }
 
 PlainListener::PlainListener() {
-    descriptor_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address = loopback(0);
-    socklen_t length = sizeof(address);
-    if (descriptor_ < 0 || ::bind(descriptor_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        ::listen(descriptor_, 5) != 0 ||
-        ::getsockname(descriptor_, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    SocketAddress address;
+    if (!startSockets() || !resolveIPv4Address(Loopback, 0, &address)) return;
+    socket_ = createStreamSocket();
+    if (socket_ == InvalidSocket || !bindAndListen(socket_, address, Backlog) || !localAddress(socket_, &address)) {
         return;
     }
-    port_ = ntohs(address.sin_port);
+    port_ = addressPort(address);
 }
 
 PlainListener::~PlainListener() {
-    if (descriptor_ >= 0) ::close(descriptor_);
+    if (socket_ != InvalidSocket) closeSocket(socket_);
 }
 
-PlainSocket PlainListener::accept() { return PlainSocket(::accept4(descriptor_, nullptr, nullptr, SOCK_CLOEXEC)); }
+PlainSocket PlainListener::accept() {
+    SocketHandle accepted = InvalidSocket;
+    SocketAddress peer;
+    return acceptConnection(socket_, &accepted, &peer) == AcceptResult::Accepted ? PlainSocket(accepted)
+                                                                                  : PlainSocket();
+}

@@ -1,14 +1,17 @@
-// PlainSocket and PlainListener: loopback TCP sockets with nothing of the bridge's own I/O in them, for the
-// benchmark's clients and for the raw ping-pong that shows what loopback itself costs. Blocking, default
-// socket options, one send per message. Each object owns its descriptor and closes it when destroyed.
+// PlainSocket and PlainListener: loopback TCP sockets with nothing of the bridge's own I/O in them (only the
+// platform layer's bare calls, one system call each), for the benchmark's clients and for the raw ping-pong
+// that shows what loopback itself costs. Blocking, default socket options, one send per message. Each object
+// owns its socket and closes it when destroyed.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "platform/Socket.h"
+
 class PlainSocket {
 public:
-    explicit PlainSocket(int descriptor = -1) : descriptor_(descriptor) {}
+    explicit PlainSocket(SocketHandle socket = InvalidSocket) : socket_(socket) {}
     ~PlainSocket();
     PlainSocket(PlainSocket&& other) noexcept;
     PlainSocket& operator=(PlainSocket&& other) noexcept;
@@ -17,14 +20,14 @@ public:
 
     static PlainSocket connectLoopback(uint16_t port);
 
-    bool isOpen() const { return descriptor_ >= 0; }
+    bool isOpen() const { return socket_ != InvalidSocket; }
     bool sendAll(const uint8_t* bytes, size_t count);
     // False when the peer closed before count bytes arrived.
     bool receiveExactly(uint8_t* bytes, size_t count);
     void close();
 
 private:
-    int descriptor_;
+    SocketHandle socket_;
 };
 
 class PlainListener {
@@ -39,6 +42,6 @@ public:
     PlainSocket accept();
 
 private:
-    int descriptor_ = -1;
+    SocketHandle socket_ = InvalidSocket;
     uint16_t port_ = 0;
 };
