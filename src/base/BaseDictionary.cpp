@@ -152,8 +152,14 @@ void BaseDictionary::setDoubleForKey(double number, BaseObject* key, bool asNumb
         setObjectForKey(stringWithFormat("%f", number), key);
         return;
     }
+    // Owned here rather than by the pool (one report makes ten of them); released on every way out.
     auto* value = new BaseNumber(number);
-    setObjectForKey(value, key);
+    try {
+        setObjectForKey(value, key);
+    } catch (...) {
+        release(value);
+        throw;
+    }
     release(value);
 }
 
