@@ -21,6 +21,7 @@ public:
     static PlainSocket connectLoopback(uint16_t port);
 
     bool isOpen() const { return socket_ != InvalidSocket; }
+    SocketHandle handle() const { return socket_; }
     bool sendAll(const uint8_t* bytes, size_t count);
     // False when the peer closed before count bytes arrived.
     bool receiveExactly(uint8_t* bytes, size_t count);

@@ -1,14 +1,13 @@
-// HostileConnection: the fuzzer's side of one TCP connection to the bridge, on the platform layer's bare
-// socket calls, so that none of the streams or buffers under test stand between the fuzzer's bytes and the
-// wire. It sends parts as
-// they are and reads whatever comes back for a short, bounded while. It owns its socket; destruction
-// closes it.
+// HostileConnection: the fuzzer's side of one TCP connection to the bridge, on the benchmark's PlainSocket
+// (the platform layer's bare calls), so that none of the streams or buffers under test stand between the
+// fuzzer's bytes and the wire. It sends parts as they are and reads whatever comes back for a short,
+// bounded while. It owns its socket; destruction closes it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/Socket.h"
+#include "PlainSocket.h"
 
 class HostileConnection {
 public:
@@ -18,19 +17,16 @@ public:
     static constexpr int QuietMilliseconds = 1;
     static constexpr int MostDrainMilliseconds = 20;
 
-    explicit HostileConnection(uint16_t port);
-    ~HostileConnection();
-    HostileConnection(const HostileConnection&) = delete;
-    HostileConnection& operator=(const HostileConnection&) = delete;
+    explicit HostileConnection(uint16_t port) : socket_(PlainSocket::connectLoopback(port)) {}
 
-    bool isOpen() const { return socket_ != InvalidSocket; }
+    bool isOpen() const { return socket_.isOpen(); }
     // False when the bridge has closed the connection.
-    bool sendAll(const uint8_t* bytes, size_t count);
+    bool sendAll(const uint8_t* bytes, size_t count) { return socket_.sendAll(bytes, count); }
     // Reads and drops whatever the bridge sends within the bounded wait.
     void drainReplies();
 
 private:
     bool waitReadable(int milliseconds) const;
 
-    SocketHandle socket_ = InvalidSocket;
+    PlainSocket socket_;
 };

@@ -55,6 +55,19 @@ std::string requestBytes() {
     return bytesOf(request);
 }
 
+std::string randomBytes(std::mt19937& random) {
+    std::string noise(RandomBytes, '\0');
+    for (char& byte : noise) byte = static_cast<char>(random());
+    return noise;
+}
+
+// Arrays of one member, each holding the next: far deeper than any record may nest.
+std::string deepNesting() {
+    std::string nesting;
+    for (int level = 0; level < NestingLevels; ++level) nesting += std::string("\x14\x00\x01", 3);
+    return nesting;
+}
+
 std::unique_ptr<ProtocolClient> admittedPeer(uint16_t port) {
     auto client = std::make_unique<ProtocolClient>(port);
     client->setLoginReplyLimit(QueuedLoginLimit);
@@ -83,8 +96,7 @@ void breakLogins(uint16_t port) {
     std::mt19937 random(2026);
     for (int i = 0; i < RandomPeers; ++i) {
         AutoreleasePool pool;
-        std::string noise(RandomBytes, '\0');
-        for (char& byte : noise) byte = static_cast<char>(random());
+        std::string noise = randomBytes(random);
         ProtocolClient peer(port);
         peer.sendBytes(noise);
     }
@@ -100,9 +112,7 @@ void breakLogins(uint16_t port) {
     }
     {
         ProtocolClient deepLogin(port);
-        std::string nesting;
-        for (int level = 0; level < NestingLevels; ++level) nesting += std::string("\x14\x00\x01", 3);
-        deepLogin.sendBytes(nesting);
+        deepLogin.sendBytes(deepNesting());
         EXPECT_TRUE(deepLogin.closedByPeer(ClosingLimit));
     }
 }
@@ -142,8 +152,7 @@ void breakAfterLogin(uint16_t port) {
     std::mt19937 random(1903);
     for (int i = 0; i < RandomPeers; ++i) {
         AutoreleasePool pool;
-        std::string noise(RandomBytes, '\0');
-        for (char& byte : noise) byte = static_cast<char>(random());
+        std::string noise = randomBytes(random);
         auto peer = admittedPeer(port);
         peer->sendBytes(noise);
         peer->nothingArrivesWithin(std::chrono::milliseconds(10));
@@ -156,9 +165,7 @@ void breakAfterLogin(uint16_t port) {
     }
     {
         auto deep = admittedPeer(port);
-        std::string nesting;
-        for (int level = 0; level < NestingLevels; ++level) nesting += std::string("\x14\x00\x01", 3);
-        deep->sendBytes(nesting);
+        deep->sendBytes(deepNesting());
         EXPECT_TRUE(deep->closedByPeer(ClosingLimit));
     }
     {

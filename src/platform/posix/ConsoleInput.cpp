@@ -17,15 +17,6 @@ bool readable(int descriptor) {
 
 }  // namespace
 
-void ConsoleInput::takeLines(std::vector<std::string>& lines) {
-    if (!closed_) readAvailable();
-    splitLines(lines);
-    if (closed_ && !pending_.empty()) {
-        lines.push_back(pending_);
-        pending_.clear();
-    }
-}
-
 void ConsoleInput::readAvailable() {
     char buffer[ReadChunk];
     while (readable(STDIN_FILENO)) {
@@ -38,14 +29,4 @@ void ConsoleInput::readAvailable() {
         pending_.append(buffer, static_cast<size_t>(n));
         if (static_cast<size_t>(n) < sizeof(buffer)) return;
     }
-}
-
-void ConsoleInput::splitLines(std::vector<std::string>& lines) {
-    size_t start = 0;
-    for (size_t end; (end = pending_.find('\n', start)) != std::string::npos; start = end + 1) {
-        size_t length = end - start;
-        if (length > 0 && pending_[end - 1] == '\r') --length;
-        lines.push_back(pending_.substr(start, length));
-    }
-    pending_.erase(0, start);
 }

@@ -52,29 +52,10 @@ InputReader& inputReader() {
 
 }  // namespace
 
-void ConsoleInput::takeLines(std::vector<std::string>& lines) {
-    if (!closed_) readAvailable();
-    splitLines(lines);
-    if (closed_ && !pending_.empty()) {
-        lines.push_back(pending_);
-        pending_.clear();
-    }
-}
-
 void ConsoleInput::readAvailable() {
     InputReader& reader = inputReader();
     std::lock_guard<std::mutex> guard(reader.lock);
     pending_ += reader.arrived;
     reader.arrived.clear();
     closed_ = reader.ended;
-}
-
-void ConsoleInput::splitLines(std::vector<std::string>& lines) {
-    size_t start = 0;
-    for (size_t end; (end = pending_.find('\n', start)) != std::string::npos; start = end + 1) {
-        size_t length = end - start;
-        if (length > 0 && pending_[end - 1] == '\r') --length;
-        lines.push_back(pending_.substr(start, length));
-    }
-    pending_.erase(0, start);
 }
