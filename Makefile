@@ -1,8 +1,10 @@
 # Entry points for people and CI. Every target configures its build folder once, then builds incrementally.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD_TYPE ?= RelWithDebInfo
-# WERROR=1 turns warnings into errors (CI does).
+# WERROR=1 turns warnings into errors (CI does); given on the command line it also reaches a build folder
+# that was configured before, so a reused folder cannot quietly build without it.
 CMAKE_FLAGS := -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) $(if $(WERROR),-DZEPHRANE_WERROR=ON,)
+werror_into = $(if $(WERROR),cmake -S . -B $(1) -DZEPHRANE_WERROR=ON >/dev/null,)
 SANITIZE_ENV := ASAN_OPTIONS=detect_leaks=1:halt_on_error=1:abort_on_error=1 \
                 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
                 LSAN_OPTIONS=report_objects=1
@@ -19,6 +21,7 @@ build/CMakeCache.txt:
 	cmake -S . -B build $(CMAKE_FLAGS)
 
 build: build/CMakeCache.txt
+	$(call werror_into,build)
 	cmake --build build -j $(JOBS)
 
 # The Linux suite, then the Windows part (after it: both start bridges on port 21777).
@@ -34,6 +37,7 @@ build-sanitize/CMakeCache.txt:
 	cmake -S . -B build-sanitize $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DZEPHRANE_SANITIZE=ON
 
 test-sanitize: build-sanitize/CMakeCache.txt
+	$(call werror_into,build-sanitize)
 	cmake --build build-sanitize -j $(JOBS)
 	cd build-sanitize && $(SANITIZE_ENV) ctest --output-on-failure -j $(JOBS)
 
@@ -42,6 +46,7 @@ build-tsan/CMakeCache.txt:
 	cmake -S . -B build-tsan $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DZEPHRANE_TSAN=ON
 
 test-tsan: build-tsan/CMakeCache.txt
+	$(call werror_into,build-tsan)
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tests/tsan.supp ctest --output-on-failure -j $(JOBS)
 

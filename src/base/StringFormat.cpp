@@ -67,7 +67,8 @@ void appendStandard(BaseString* target, const Conversion& conversion, const char
     std::snprintf(specification, sizeof(specification), "%s%s%c", conversion.prefix, modifiers, character);
     char output[OutputBufferSize];
     int written = std::snprintf(output, sizeof(output), specification, value);
-    if (written > 0) target->appendBytes(output, std::min<int>(written, OutputBufferSize - 1));
+    // The text ends at its first NUL: "%c" of 0 appends nothing rather than a NUL inside the string.
+    if (written > 0) target->appendBytes(output, strnlen(output, std::min<int>(written, OutputBufferSize - 1)));
 }
 
 void appendText(BaseString* target, const Conversion& conversion, const char* text) {

@@ -111,7 +111,7 @@ bool BaseThread::startThread() {
     bookkeeping().joinEnded();
     {
         std::lock_guard<std::mutex> guard(threadMutex_);
-        if (thread_.joinable()) return false;
+        if (thread_.joinable() || stopUnderWay()) return false;
         BaseObject* owner = retainOwner_ ? dynamic_cast<BaseObject*>(this) : nullptr;
         retain(owner);
         setRunning(true);
@@ -141,8 +141,9 @@ bool BaseThread::stopThread() {
         if (!thread_.joinable()) return false;
         fromItself = thread_.get_id() == std::this_thread::get_id();
         stopping = std::move(thread_);
+        // Marked before the thread is let go, so that no start slips in between.
+        setThreadState(THREAD_STOPPING);
     }
-    setThreadState(THREAD_STOPPING);
     threadWillStop();
     setRunning(false);
     if (fromItself) {
@@ -156,6 +157,11 @@ bool BaseThread::stopThread() {
 }
 
 void BaseThread::threadWillStop() { setRunning(true); }
+
+// A stop is under way from its start until the joined thread is marked idle, or, for a thread stopped from
+// itself, until its work has returned. A start in that window would race the ending thread's last state
+// change, which could overwrite the new thread's launch and leave both sides waiting for ever.
+bool BaseThread::stopUnderWay() { return threadState() == THREAD_STOPPING; }
 
 void BaseThread::setThreadState(uint8_t state) {
     {

@@ -34,7 +34,8 @@ public:
     BaseThread(const BaseThread&) = delete;
     BaseThread& operator=(const BaseThread&) = delete;
 
-    // False when a thread already exists (also one whose work ended but was not stopped).
+    // False when a thread already exists (also one whose work ended but was not stopped), and while a stop
+    // is under way (also one from the thread itself whose work has not yet returned).
     bool startThread();
     // Clears running and joins the thread; from the thread itself it returns at once (the thread is joined
     // once it has ended, by a later start or by waitForAllThreadsToEnd). False when no thread.
@@ -68,6 +69,7 @@ private:
     // asked for, so waiting for an exact value could wait forever).
     void waitWhileThreadState(uint8_t state);
     bool replaceThreadState(uint8_t expected, uint8_t replacement);
+    bool stopUnderWay();
 
     std::mutex stateMutex_;
     std::condition_variable stateChanged_;

@@ -30,6 +30,7 @@ TEST(FormatIntegers, WidthsFollowTheSizeClass) {
     EXPECT_EQ(format("%hd", 70000), "4464");
     EXPECT_EQ(format("%05d|%-4d|%+d", 42, 7, 3), "00042|7   |+3");
     EXPECT_EQ(format("%c%c", 'o', 'k'), "ok");
+    EXPECT_EQ(format("a%cb", 0), "ab");  // the conversion's text ends at its NUL
 }
 
 TEST(FormatReals, StandardConversions) {

@@ -20,7 +20,7 @@ namespace {
 // A worker whose behaviour each test chooses.
 class Worker : public BaseObject, public BaseThread {
 public:
-    enum class Mode { LoopUntilStopped, ReturnAtOnce, ThrowIOException, ThrowOther, StopItself };
+    enum class Mode { LoopUntilStopped, ReturnAtOnce, ThrowIOException, ThrowOther, StopItself, StopItselfThenWait };
 
     explicit Worker(Mode mode, std::atomic<int>* destroyed = nullptr)
         : BaseThread(true, false), mode_(mode), destroyed_(destroyed) {}
@@ -30,6 +30,7 @@ public:
     }
 
     std::atomic<int> passes{0};
+    std::atomic<bool> released{false};
     std::atomic<int> countSeenInThread{0};
     std::string nameSeen;
     BaseThread* idEntrySeen = nullptr;
@@ -44,6 +45,10 @@ protected:
             case Mode::ThrowIOException: throw new IOException();
             case Mode::ThrowOther: throw std::runtime_error("escaped");
             case Mode::StopItself: stopThread(); return;
+            case Mode::StopItselfThenWait:
+                stopThread();
+                while (!released) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                return;
             case Mode::LoopUntilStopped:
                 while (running()) {
                     ++passes;
@@ -130,6 +135,23 @@ TEST(ThreadLifecycle, StopFromTheThreadItselfReturnsAtOnce) {
     EXPECT_TRUE(BaseThread::waitForAllThreadsToEnd(std::chrono::seconds(5)));
 }
 
+// A thread that stopped itself still runs the rest of its work: the object cannot be started again until
+// that work has returned, or the old thread's last state change could overwrite the new thread's start.
+TEST(ThreadLifecycle, NoRestartUntilAThreadStoppedFromItselfHasReturned) {
+    auto* worker = new Worker(Worker::Mode::StopItselfThenWait);
+    worker->startThread();
+    EXPECT_TRUE(eventually([&] { return worker->threadState() == THREAD_STOPPING; }));
+    EXPECT_FALSE(worker->startThread());
+    worker->released = true;
+    EXPECT_TRUE(eventually([&] { return worker->threadState() == THREAD_FINISHED; }));
+    worker->released = false;
+    EXPECT_TRUE(worker->startThread());
+    EXPECT_TRUE(eventually([&] { return worker->threadState() == THREAD_STOPPING; }));
+    worker->released = true;
+    release(worker);
+    EXPECT_TRUE(BaseThread::waitForAllThreadsToEnd(std::chrono::seconds(5)));
+}
+
 TEST(ThreadExceptions, EscapingExceptionsAreAbsorbed) {
     for (auto mode : {Worker::Mode::ThrowIOException, Worker::Mode::ThrowOther}) {
         auto* worker = new Worker(mode);
@@ -151,13 +173,18 @@ TEST(ThreadIdentity, NameAndIdTableDuringTheWork) {
 }
 
 TEST(ThreadIdentity, UnknownThreadsGetOnePlaceholderEach) {
-    std::thread::id foreign;
-    std::thread other([&] { foreign = std::this_thread::get_id(); });
+    BaseThread* first = nullptr;
+    BaseThread* second = nullptr;
+    // The foreign thread removes its own entry before it ends: the OS may give its id to a later thread.
+    std::thread other([&] {
+        first = BaseThread::threadForId(std::this_thread::get_id(), nullptr);
+        second = BaseThread::threadForId(std::this_thread::get_id(), nullptr);
+        BaseThread::threadForId(std::thread::id(), nullptr);
+    });
     other.join();
-    BaseThread* first = BaseThread::threadForId(foreign, nullptr);
     ASSERT_NE(first, nullptr);
     EXPECT_NE(dynamic_cast<DummyThread*>(first), nullptr);
-    EXPECT_EQ(BaseThread::threadForId(foreign, nullptr), first);
+    EXPECT_EQ(second, first);
     EXPECT_FALSE(first->hasThread());
 }
 
@@ -203,5 +230,6 @@ TEST(ThreadReady, StarterWaitsForTheReadyReport) {
     auto* worker = new ReadyWorker();
     worker->startThread();
     EXPECT_TRUE(worker->prepared);
+    EXPECT_TRUE(worker->stopThread());  // the thread holds the owner, so the release alone would not stop it
     release(worker);
 }
