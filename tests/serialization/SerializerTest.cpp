@@ -276,6 +276,9 @@ TEST(SerializerObjectForms, WriteToBufferEncodedBufferAndFile) {
     BaseString* path = stringWithFormat("%s%s", BaseSerializer::temporaryDirectoryPath()->chars(),
                                         "zephrane-record-test.bin");
     ASSERT_TRUE(request->writeToFile(path, DescriptionFlag::Serialized));
+    std::ifstream written(path->chars(), std::ios::binary);
+    EXPECT_EQ(hexFromBytes(std::string(std::istreambuf_iterator<char>(written), {})),
+              "15 00 01 0A 00 06 63 6D 64 5F 69 64 0A 00 01 31");
     auto* serializerOverNothing = createAutoreleased<BaseSerializer>(createAutoreleased<BaseBuffer>());
     EXPECT_EQ(serializerOverNothing->readObject(), nullptr);
     std::remove(path->chars());
