@@ -1,6 +1,7 @@
 #include "file/BasePackageIndex.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "base/BaseArray.h"
@@ -24,11 +25,17 @@ uint64_t takeLittleEndian(const unsigned char* bytes) {
 
 BasePackageIndex::BasePackageIndex() : entries_(new BaseArray()) {}
 
+// The data region must lie ahead of the table on a stream that knows its position: a count read from a
+// peer could otherwise wrap the sum and send the stream back over bytes already read, forever.
 BasePackageIndex::BasePackageIndex(IOAbstract* stream) : stream_(retain(stream)) {
-    headerRead_ = stream->readFully(recordBuffer_, CountBytes);
-    entryCount_ = headerRead_ ? takeLittleEndian(recordBuffer_) : 0;
+    if (!stream->readFully(recordBuffer_, CountBytes)) return;
+    uint64_t count = takeLittleEndian(recordBuffer_);
     tableStart_ = stream->position();
-    stream->setPosition(static_cast<uint64_t>(tableStart_) + EntryBytes * entryCount_);
+    if (tableStart_ < 0 || count > MaxEntries) return;
+    uint64_t dataStart = static_cast<uint64_t>(tableStart_) + EntryBytes * count;
+    if (dataStart > static_cast<uint64_t>(INT64_MAX) || !stream->setPosition(dataStart)) return;
+    entryCount_ = count;
+    headerRead_ = true;
 }
 
 BasePackageIndex::~BasePackageIndex() {

@@ -7,8 +7,10 @@
 //   8 + 56 N               the data region
 //
 // Read from a stream, the index takes the count, remembers where the table starts and leaves the stream
-// at the data region; it keeps a reference to that stream. Made empty, it collects entries (addEntry)
-// and writes their table with writeIndex, which then empties the list.
+// at the data region; it keeps a reference to that stream. A count cut short, a count above MaxEntries, or
+// a data region the stream cannot be positioned at leaves the index with 0 entries and the stream where
+// the count ended. Made empty, it collects entries (addEntry) and writes their table with writeIndex,
+// which then empties the list.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +26,8 @@ public:
     static constexpr uint64_t NameBytes = 40;
     static constexpr uint64_t CountBytes = 8;
     static constexpr uint64_t EntryBytes = NameBytes + 16;
+    // As many entries as any container may hold.
+    static constexpr uint64_t MaxEntries = 1000000;
 
     // An index to write, with an empty entry list.
     BasePackageIndex();
@@ -34,7 +38,8 @@ public:
     IOAbstract* stream() const { return stream_; }
     int64_t tableStart() const { return tableStart_; }
     uint64_t entryCount() const { return entryCount_; }
-    // False when the 8-byte count could not be read (the index then holds 0 entries).
+    // False when the header could not be read or the stream not positioned after the table (the index
+    // then holds 0 entries).
     bool headerRead() const { return headerRead_; }
     // Null for an index read from a stream.
     BaseArray* entries() const { return entries_; }

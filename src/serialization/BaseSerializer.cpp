@@ -33,6 +33,10 @@ constexpr uint64_t FileSendPiece = 8192;
 constexpr uint64_t FileReceivePiece = 1024;
 constexpr uint64_t PathBufferCapacity = 256;
 
+// Records that hold other records; each level of them counts against the nesting limit, while a leaf may
+// sit one level below the deepest of them.
+bool holdsRecords(int32_t tag) { return tag == TagArray || tag == TagDictionary || tag == TagFile; }
+
 uint64_t countFor(const BaseDictionary* attributes, BaseString* key) {
     const BaseObject* value = BaseDictionary::objectForKey(attributes, key);
     if (!hasClassName(value, "BaseNumber")) return 0;
@@ -171,12 +175,18 @@ void BaseSerializer::writeRecord(const BaseObject* object) {
 
 // ---- reading
 
+// The filter throws when a read fails; a stream may also end a read with success and no bytes, which
+// readFully reports as false. Either way the record ends here rather than with bytes that never arrived.
+void BaseSerializer::readBytes(void* destination, uint64_t count) {
+    if (!stream_->readFully(destination, count)) throw new IOException();
+}
+
 bool BaseSerializer::readCompact(uint64_t maxMagnitude, int64_t* value) {
     unsigned char first = 0;
-    stream_->readFully(&first, 1);
+    readBytes(&first, 1);
     unsigned char extension[8];
     int count = compactExtensionCount(first);
-    if (count > 0) stream_->readFully(extension, static_cast<uint64_t>(count));
+    if (count > 0) readBytes(extension, static_cast<uint64_t>(count));
     return decodeCompactInteger(first, extension, maxMagnitude, value);
 }
 
@@ -209,6 +219,7 @@ BaseObject* BaseSerializer::readRecord(int depth) {
     if (!readCompactInt32(&tag) || !readCompactInt32(&version)) return nullptr;
     if ((version & 0xFF) > CurrentVersion) return nullptr;
     if (!rowForReading(tag)) return nullptr;
+    if (depth > SerializerMaxDepth && holdsRecords(tag)) return nullptr;
     return readPayload(tag, depth);
 }
 
@@ -254,7 +265,7 @@ BaseObject* BaseSerializer::readString() {
     for (uint64_t done = 0; done < length;) {
         uint64_t step = std::min(length - done, StringReadStep);
         char* bytes = string->setLengthForWriting(done + step);
-        stream_->readFully(bytes + done, step);
+        readBytes(bytes + done, step);
         done += step;
     }
     string->contentChanged();
@@ -268,7 +279,7 @@ BaseObject* BaseSerializer::readBuffer() {
     char piece[BufferReadStep];
     for (uint64_t done = 0; done < length;) {
         uint64_t step = std::min(length - done, BufferReadStep);
-        stream_->readFully(piece, step);
+        readBytes(piece, step);
         buffer->append(piece, step);
         done += step;
     }
@@ -278,7 +289,7 @@ BaseObject* BaseSerializer::readBuffer() {
 // Each member is read inside a pool of its own, drained before the next one.
 BaseObject* BaseSerializer::readArray(int depth) {
     uint64_t count = 0;
-    if (depth > SerializerMaxDepth || !readLength(MaxMembers, &count)) return nullptr;
+    if (!readLength(MaxMembers, &count)) return nullptr;
     auto* array = createAutoreleased<BaseArray>();
     for (uint64_t i = 0; i < count; ++i) {
         AutoreleasePool memberPool;
@@ -292,7 +303,7 @@ BaseObject* BaseSerializer::readArray(int depth) {
 // Entries are inserted as they come; a later equal key replaces the value of an earlier one.
 BaseObject* BaseSerializer::readDictionary(int depth) {
     uint64_t count = 0;
-    if (depth > SerializerMaxDepth || !readLength(MaxMembers, &count)) return nullptr;
+    if (!readLength(MaxMembers, &count)) return nullptr;
     auto* dictionary = createAutoreleased<BaseDictionary>();
     for (uint64_t i = 0; i < count; ++i) {
         AutoreleasePool entryPool;
@@ -381,7 +392,7 @@ BaseFile* BaseSerializer::receiveFile(BaseDictionary* attributes, const Received
     for (uint64_t remaining = request.size() - request.startOffset(); remaining > 0;) {
         AutoreleasePool piecePool;
         uint64_t step = std::min(remaining, FileReceivePiece);
-        stream_->readFully(piece, step);
+        readBytes(piece, step);
         if (!file->write(piece, step)) return nullptr;
         remaining -= step;
         fileBytes_ += step;

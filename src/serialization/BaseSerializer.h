@@ -3,8 +3,9 @@
 // the middle of a record ends the whole record: writeObject then reports false and readObject none.
 //
 // The reader trusts nothing: strings and buffers above 16 MiB, containers above 1,000,000 members,
-// containers nested deeper than 64 levels, negative lengths and unknown tags fail the record, and memory is
-// only committed as the bytes actually arrive. A failed read leaves no partial object behind.
+// containers and files nested deeper than 64 levels, negative lengths, unknown tags and streams that end
+// early fail the record, and memory is only committed as the bytes actually arrive. A failed read leaves
+// no partial object behind.
 //
 // Files travel inside graphs (tag 2): a BaseFile is written as its attribute dictionary and its content,
 // and a received one is written into fileDirectory (or where the delegate says) through a temporary file,
@@ -81,6 +82,8 @@ protected:
     void threadMethod() override;
 
 private:
+    // Exactly count bytes, or IOException.
+    void readBytes(void* destination, uint64_t count);
     bool readCompact(uint64_t maxMagnitude, int64_t* value);
     void writeRecord(const BaseObject* object);
     // A record's tag and version, with the first number of its payload when it has one.

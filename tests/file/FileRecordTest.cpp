@@ -145,6 +145,28 @@ TEST(FileRecords, ASenderThatCannotOpenItsFileSendsTheEmptyDictionaryOnly) {
     EXPECT_EQ(encoded(createAutoreleased<BaseFile>(str(dir.path("missing")), FileStatusOnly)), "");
 }
 
+// A file takes two levels, itself and its attribute dictionary: the deepest one the writer takes sits in
+// 62 arrays, and it reads back.
+TEST(FileRecords, AFileAsDeepAsTheWriterTakesReadsBack) {
+    AutoreleasePool pool;
+    ScratchDirectory dir;
+    dir.write("out/deep.txt", "deep");
+    fs::create_directory(dir.path("in"));
+    BaseObject* graph = createAutoreleased<BaseFile>(str(dir.path("out/deep.txt")), FileStatusOnly);
+    for (int level = 0; level < 62; ++level) {
+        auto* array = createAutoreleased<BaseArray>();
+        array->addObject(graph);
+        graph = array;
+    }
+    std::string bytes = encoded(graph);
+    ASSERT_FALSE(bytes.empty());
+    ASSERT_NE(receiver(bytes, dir.path("in"))->readObject(), nullptr);
+    EXPECT_EQ(dir.read("in/deep.txt"), "deep");
+    auto* deeper = createAutoreleased<BaseArray>();
+    deeper->addObject(graph);
+    EXPECT_EQ(encoded(deeper), "");
+}
+
 TEST(FileRecords, ContentFollowsTheAttributesFromTheResumeOffsetOn) {
     AutoreleasePool pool;
     ScratchDirectory dir;
@@ -268,6 +290,10 @@ TEST(FileRecordsFromPeers, HostileNamesSubPathsAndSizesWriteNothing) {
     textSize->setObjectForCStringKey(str("1"), "fa_size");
     EXPECT_TRUE(fails(textSize, "z", nullptr));
     EXPECT_TRUE(receiver(std::string("\x02\x00\x0A\x00\x00", 5), target)->readObject() == nullptr);  // not a dictionary
+    // File records that only ever open another one end at the nesting limit, not at the end of the stack.
+    std::string chain;
+    for (int i = 0; i < 1000000; ++i) chain.append("\x02\x00", 2);
+    EXPECT_TRUE(receiver(chain, target)->readObject() == nullptr);
 
     EXPECT_EQ(dir.snapshot(), before);
     EXPECT_FALSE(fs::exists(outside));

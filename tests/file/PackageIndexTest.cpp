@@ -3,6 +3,7 @@
 #include <string>
 
 #include "ExternalTool.h"
+#include "RecordingStream.h"
 #include "base/AutoreleasePool.h"
 #include "base/BaseArray.h"
 #include "base/BaseString.h"
@@ -20,6 +21,15 @@ BaseBuffer* bufferWith(const std::string& bytes) {
     buffer->append(bytes.data(), bytes.size());
     return buffer;
 }
+
+std::string littleEndian(uint64_t value) {
+    std::string bytes(8, '\0');
+    for (int i = 0; i < 8; ++i) bytes[i] = static_cast<char>(value >> (8 * i));
+    return bytes;
+}
+
+// 56 times this is 2^64 - 16: from a table starting at 16 the data region would wrap round to 0.
+constexpr uint64_t WrappingCount = 329406144173384850u;
 
 std::string bytesOf(const BaseBuffer* buffer) { return std::string(buffer->bytes(), buffer->length()); }
 
@@ -88,11 +98,28 @@ TEST(PackageIndex, ThreeEntriesTableLayoutAndReadingBack) {
     EXPECT_EQ(index->readEntry(3), nullptr);
 }
 
-TEST(PackageIndex, HeaderCutShort) {
+// None of these headers is taken, and none moves the stream from where the count ended.
+TEST(PackageIndex, HeadersThatCannotBeTaken) {
     AutoreleasePool pool;
-    auto* index = createAutoreleased<BasePackageIndex>(bufferWith("\x01\x00\x00"));
-    EXPECT_FALSE(index->headerRead());
-    EXPECT_EQ(index->entryCount(), 0u);
+    auto* cut = createAutoreleased<BasePackageIndex>(bufferWith("\x01\x00\x00"));
+    EXPECT_FALSE(cut->headerRead());
+    EXPECT_EQ(cut->entryCount(), 0u);
+
+    // A wrapping count, one above the limit, and one entry with no table bytes after the count.
+    for (uint64_t count : {WrappingCount, BasePackageIndex::MaxEntries + 1, uint64_t{1}}) {
+        BaseBuffer* package = bufferWith(std::string(8, 'x') + littleEndian(count) + std::string(40, 'y'));
+        package->setPosition(8);
+        auto* index = createAutoreleased<BasePackageIndex>(package);
+        EXPECT_FALSE(index->headerRead()) << count;
+        EXPECT_EQ(index->entryCount(), 0u) << count;
+        EXPECT_EQ(package->position(), 16) << count;
+        EXPECT_EQ(index->readEntry(0), nullptr) << count;
+    }
+
+    // A stream that cannot tell its position cannot be put at the data region.
+    auto* unpositioned = createAutoreleased<RecordingStream>();
+    unpositioned->readData = littleEndian(0);
+    EXPECT_FALSE(createAutoreleased<BasePackageIndex>(unpositioned)->headerRead());
 }
 
 TEST(PackageIndexRecord, APackageTravelsThroughTheSerializer) {
@@ -123,4 +150,14 @@ TEST(PackageIndexRecord, APackageTravelsThroughTheSerializer) {
     EXPECT_FALSE(serializer->writeObject(read));
     EXPECT_EQ(buffer->length(), before);
     EXPECT_EQ(createAutoreleased<BaseSerializer>(bufferWith("\x17\x00\x01\x00"))->readObject(), nullptr);
+
+    // A peer's count that would send the stream back to its start fails the record instead of reading
+    // the same objects forever.
+    auto* looping = createAutoreleased<BaseSerializer>(
+        bufferWith(std::string("\x0A\x00\x03" "abc" "\x17\x00", 8) + littleEndian(WrappingCount)));
+    BaseObject* first = looping->readObject();
+    ASSERT_NE(first, nullptr);
+    EXPECT_STREQ(static_cast<BaseString*>(first)->chars(), "abc");
+    EXPECT_EQ(looping->readObject(), nullptr);
+    EXPECT_EQ(looping->readObject(), nullptr);
 }

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
+#include <cstring>
+#include <fstream>
 #include <limits>
 #include <random>
 #include <string>
@@ -88,6 +91,23 @@ private:
     std::mt19937 random_;
 };
 
+// Ends its data with reads that succeed with no bytes, as a stream may when nothing more has come.
+class QuietEndStream : public IOAbstract {
+public:
+    explicit QuietEndStream(std::string data) : data_(std::move(data)) {}
+    bool read(void* destination, uint64_t* count) override {
+        *count = std::min<uint64_t>(*count, data_.size() - position_);
+        std::memcpy(destination, data_.data() + position_, *count);
+        position_ += *count;
+        return true;
+    }
+    bool write(const void*, uint64_t) override { return false; }
+
+private:
+    std::string data_;
+    uint64_t position_ = 0;
+};
+
 BaseArray* nestedArrays(int levels) {
     auto* outer = createAutoreleased<BaseArray>();
     BaseArray* current = outer;
@@ -122,6 +142,8 @@ TEST(SerializerRoundTrip, CuttingARecordAnywhereReadsAsNothing) {
         AutoreleasePool attempt;
         EXPECT_EQ(decoded(bytes.substr(0, cut)), nullptr) << "cut at " << cut;
         EXPECT_EQ(attempt.count(), 2u);  // only the buffer and the serializer: nothing half-built is left
+        auto* quiet = createAutoreleased<QuietEndStream>(bytes.substr(0, cut));
+        EXPECT_EQ(createAutoreleased<BaseSerializer>(quiet)->readObject(), nullptr) << "quiet end at " << cut;
     }
 }
 
@@ -254,6 +276,9 @@ TEST(SerializerObjectForms, WriteToBufferEncodedBufferAndFile) {
     BaseString* path = stringWithFormat("%s%s", BaseSerializer::temporaryDirectoryPath()->chars(),
                                         "zephrane-record-test.bin");
     ASSERT_TRUE(request->writeToFile(path, DescriptionFlag::Serialized));
+    std::ifstream written(path->chars(), std::ios::binary);
+    EXPECT_EQ(hexFromBytes(std::string(std::istreambuf_iterator<char>(written), {})),
+              "15 00 01 0A 00 06 63 6D 64 5F 69 64 0A 00 01 31");
     auto* serializerOverNothing = createAutoreleased<BaseSerializer>(createAutoreleased<BaseBuffer>());
     EXPECT_EQ(serializerOverNothing->readObject(), nullptr);
     std::remove(path->chars());

@@ -72,6 +72,10 @@ TEST(WireFormat, EmptyAndSimpleRecords) {
     EXPECT_EQ(record(false), "0F 00 00");
     EXPECT_EQ(record(-5), "0C 00 85");
     EXPECT_EQ(record(1000), "0C 00 40 7D");
+    // Tag, version and length each in a longer form than needed.
+    BaseObject* longForms = decoded(bytesFromHex("42 01 40 00 4B 00 00 61 62 63"));
+    ASSERT_NE(longForms, nullptr);
+    EXPECT_TRUE(longForms->isEqual(str("abc")));
 }
 
 TEST(WireFormat, RealsBecomeSmallIntegersWhenTheirLowBytesAreZero) {
