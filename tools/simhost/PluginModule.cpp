@@ -1,12 +1,26 @@
 #include "PluginModule.h"
 
-#include <cstring>
+#include <array>
 
 namespace {
 
-// The text a plug-in wrote into a buffer, up to its terminator or the buffer's end.
-std::string bufferText(const char* buffer) {
-    return std::string(buffer, strnlen(buffer, PluginModule::IdentityBufferSize));
+// What the identity buffers hold before XPluginStart: the simulator promises no zeroed memory, and a
+// visible filler shows up in the printed identity of a plug-in that forgets a text's terminator.
+constexpr char BufferFiller = '#';
+
+using IdentityBuffer = std::array<char, PluginModule::IdentityBufferSize>;
+
+IdentityBuffer filledBuffer() {
+    IdentityBuffer buffer;
+    buffer.fill(BufferFiller);
+    return buffer;
+}
+
+// The text a plug-in wrote into a buffer, up to its terminator; the last byte is always taken as one, so
+// a plug-in that wrote none gives at most the first 255 bytes.
+std::string bufferText(IdentityBuffer& buffer) {
+    buffer.back() = '\0';
+    return std::string(buffer.data());
 }
 
 template <class Function>
@@ -43,10 +57,10 @@ bool PluginModule::resolve(std::string* error) {
 }
 
 int PluginModule::start() {
-    char name[IdentityBufferSize] = {};
-    char signature[IdentityBufferSize] = {};
-    char description[IdentityBufferSize] = {};
-    int result = start_(name, signature, description);
+    IdentityBuffer name = filledBuffer();
+    IdentityBuffer signature = filledBuffer();
+    IdentityBuffer description = filledBuffer();
+    int result = start_(name.data(), signature.data(), description.data());
     name_ = bufferText(name);
     signature_ = bufferText(signature);
     description_ = bufferText(description);

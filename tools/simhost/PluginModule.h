@@ -15,7 +15,7 @@ public:
     // Null with a one-line reason when the file cannot be loaded or lacks an entry point.
     static std::unique_ptr<PluginModule> load(const std::string& path, std::string* error);
 
-    // XPluginStart with three fresh buffers; keeps what the plug-in wrote into them.
+    // XPluginStart with three 256-byte buffers full of a non-zero filler; keeps the texts the plug-in wrote.
     int start();
     int enable();
     void disable();
