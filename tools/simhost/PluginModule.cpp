@@ -2,7 +2,15 @@
 
 #include <array>
 
+#include "Simulator.h"
+
 namespace {
+
+// Each loaded plug-in gets a tag of its own, never reused; NoPlugin is never handed out.
+PluginTag newTag() {
+    static PluginTag lastTag = NoPlugin;
+    return ++lastTag;
+}
 
 // What the identity buffers hold before XPluginStart: the simulator promises no zeroed memory, and a
 // visible filler shows up in the printed identity of a plug-in that forgets a text's terminator.
@@ -33,7 +41,9 @@ bool lookUp(const DynamicLibrary& library, const char* name, Function& function,
 }  // namespace
 
 PluginModule::PluginModule(std::unique_ptr<DynamicLibrary> library, std::string path)
-    : library_(std::move(library)), path_(std::move(path)) {}
+    : library_(std::move(library)), path_(std::move(path)), tag_(newTag()) {}
+
+PluginModule::~PluginModule() { simulator().forgetPlugin(tag_); }
 
 std::unique_ptr<PluginModule> PluginModule::load(const std::string& path, std::string* error) {
     std::string reason;
@@ -60,6 +70,7 @@ int PluginModule::start() {
     IdentityBuffer name = filledBuffer();
     IdentityBuffer signature = filledBuffer();
     IdentityBuffer description = filledBuffer();
+    PluginContext context(tag_);
     int result = start_(name.data(), signature.data(), description.data());
     name_ = bufferText(name);
     signature_ = bufferText(signature);
@@ -69,14 +80,19 @@ int PluginModule::start() {
 }
 
 int PluginModule::enable() {
+    PluginContext context(tag_);
     int result = enable_();
     enabled_ = result == 1;
     return result;
 }
 
 void PluginModule::disable() {
+    PluginContext context(tag_);
     disable_();
     enabled_ = false;
 }
 
-void PluginModule::stop() { stop_(); }
+void PluginModule::stop() {
+    PluginContext context(tag_);
+    stop_();
+}

@@ -10,6 +10,7 @@
 #include "FlightModel.h"
 #include "MainThreadGuard.h"
 #include "MenuRegistry.h"
+#include "PluginContext.h"
 
 class Simulator {
 public:
@@ -21,6 +22,8 @@ public:
 
     // Moves the aircraft by seconds, then calls the flight loops that are due.
     void runFrame(double seconds);
+    // Drops the menus, items and flight loops the plug-in registered, before its module is unloaded.
+    void forgetPlugin(PluginTag plugin);
     double time() const { return time_; }
     uint64_t frames() const { return frames_; }
 

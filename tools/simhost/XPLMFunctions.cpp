@@ -1,6 +1,8 @@
 // The XPLM functions simhost offers to plug-ins, with the SDK's C signatures. Each one first checks that it
 // runs on the main thread, then forwards to the process-wide simulator. The executable exports exactly
-// these names so that a loaded plug-in's undefined XPLM symbols resolve to them.
+// these names so that a loaded plug-in's undefined XPLM symbols resolve to them. What a plug-in registers
+// is tagged with the plug-in whose code is running.
+#include "PluginContext.h"
 #include "Simulator.h"
 #include "XPLMDataAccess.h"
 #include "XPLMMenus.h"
@@ -16,12 +18,13 @@ XPLMMenuID XPLMFindPluginsMenu(void) {
 XPLMMenuID XPLMCreateMenu(const char* inName, XPLMMenuID inParentMenu, int inParentItem, XPLMMenuHandler_f inHandler,
                           void* inMenuRef) {
     simulator().threadGuard.check(__func__);
-    return simulator().menus.createMenu(inName, inParentMenu, inParentItem, inHandler, inMenuRef);
+    return simulator().menus.createMenu(inName, inParentMenu, inParentItem, inHandler, inMenuRef,
+                                        PluginContext::current());
 }
 
 int XPLMAppendMenuItem(XPLMMenuID inMenu, const char* inItemName, void* inItemRef, int) {
     simulator().threadGuard.check(__func__);
-    return simulator().menus.appendItem(inMenu, inItemName, inItemRef);
+    return simulator().menus.appendItem(inMenu, inItemName, inItemRef, PluginContext::current());
 }
 
 XPLMDataRef XPLMFindDataRef(const char* inDataRefName) {
@@ -41,7 +44,7 @@ float XPLMGetDataf(XPLMDataRef inDataRef) {
 
 void XPLMRegisterFlightLoopCallback(XPLMFlightLoop_f inFlightLoop, float inInterval, void* inRefcon) {
     simulator().threadGuard.check(__func__);
-    simulator().flightLoops.registerCallback(inFlightLoop, inInterval, inRefcon);
+    simulator().flightLoops.registerCallback(inFlightLoop, inInterval, inRefcon, PluginContext::current());
 }
 
 void XPLMUnregisterFlightLoopCallback(XPLMFlightLoop_f inFlightLoop, void* inRefcon) {
