@@ -1,13 +1,16 @@
-// What the simulator keeps of a plug-in: the menus and flight loops it registered, which must all go before
-// its module is unloaded.
+// What the simulator sees of a plug-in: the menu calls it makes when it starts, and the menus and flight
+// loops it registered, which must all go before its module is unloaded.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "SimulatorFixture.h"
 #include "XPLMMenus.h"
 #include "XPLMProcessing.h"
+#include "plugin/PluginEntryPoints.h"
+#include "plugin/PluginMenu.h"
 
 namespace {
 
@@ -45,6 +48,7 @@ protected:
     void SetUp() override {
         SimulatorFixture::SetUp();
         simulator().menus.clear();
+        simulator().calls.clear();
     }
     void TearDown() override {
         simulator().forgetPlugin(LeavingPlugin);
@@ -55,6 +59,24 @@ protected:
 };
 
 }  // namespace
+
+// Another plug-in's item comes first, so the submenu must hang on the index the append returned.
+TEST_F(SimulatorPlugins, StartMakesTheSixMenuCallsInOrderWithTheirArguments) {
+    simulator().menus.appendItem(simulator().menus.pluginsMenu(), "Other", nullptr, NoPlugin);
+    simulator().calls.clear();
+    char name[256], signature[256], description[256];
+    ASSERT_EQ(XPluginStart(name, signature, description), 1);
+    std::string handler = std::to_string(reinterpret_cast<intptr_t>(&PluginMenu::handle));
+    std::vector<std::string> expected{
+        "XPLMFindPluginsMenu()",
+        "XPLMAppendMenuItem(1, \"Zephrane\", 0, 1)",
+        "XPLMFindPluginsMenu()",
+        "XPLMCreateMenu(\"Zephrane\", 1, 1, " + handler + ", 0)",
+        "XPLMAppendMenuItem(2, \"Start Zephrane bridge\", 1, 1)",
+        "XPLMAppendMenuItem(2, \"Stop Zephrane bridge\", 2, 1)",
+    };
+    EXPECT_EQ(simulator().calls.calls(), expected);
+}
 
 TEST_F(SimulatorPlugins, AForgottenPluginLeavesNoMenuItemOrFlightLoopAndTheOthersStay) {
     XPLMMenuID leavingMenu = addMenu(LeavingPlugin, "Leaving", registeringHandler, "Register");

@@ -1,10 +1,12 @@
 // Simulator: the state behind simhost's XPLM functions, one per process: the main-thread guard, the menus,
-// the datarefs, the flight model that writes them and the flight loops. The frame loop (simhost itself, or a
-// test standing in for it) calls runFrame on the main thread; plug-ins reach the rest through XPLM calls.
+// the datarefs, the flight model that writes them, the flight loops and a log of the menu calls. The frame
+// loop (simhost itself, or a test standing in for it) calls runFrame on the main thread; plug-ins reach the
+// rest through XPLM calls.
 #pragma once
 
 #include <cstdint>
 
+#include "CallLog.h"
 #include "DatarefTable.h"
 #include "FlightLoopScheduler.h"
 #include "FlightModel.h"
@@ -19,6 +21,7 @@ public:
     DatarefTable datarefs;
     FlightModel model{datarefs};
     FlightLoopScheduler flightLoops;
+    CallLog calls;
 
     // Moves the aircraft by seconds, then calls the flight loops that are due.
     void runFrame(double seconds);
