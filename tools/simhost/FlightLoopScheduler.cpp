@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-void FlightLoopScheduler::registerCallback(XPLMFlightLoop_f callback, float interval, void* refcon) {
+void FlightLoopScheduler::registerCallback(XPLMFlightLoop_f callback, float interval, void* refcon,
+                                           PluginTag owner) {
     std::lock_guard<std::mutex> guard(mutex_);
     for (Registration& registration : registrations_) {
         if (registration.callback == callback && registration.refcon == refcon && !registration.removed) {
@@ -11,7 +12,7 @@ void FlightLoopScheduler::registerCallback(XPLMFlightLoop_f callback, float inte
             return;
         }
     }
-    Registration registration{callback, refcon, now_};
+    Registration registration{callback, refcon, owner, now_};
     schedule(registration, interval);
     registrations_.push_back(registration);
 }
@@ -20,6 +21,14 @@ void FlightLoopScheduler::unregisterCallback(XPLMFlightLoop_f callback, void* re
     std::lock_guard<std::mutex> guard(mutex_);
     for (Registration& registration : registrations_) {
         if (registration.callback == callback && registration.refcon == refcon) registration.removed = true;
+    }
+}
+
+void FlightLoopScheduler::forget(PluginTag owner) {
+    if (owner == NoPlugin) return;
+    std::lock_guard<std::mutex> guard(mutex_);
+    for (Registration& registration : registrations_) {
+        if (registration.owner == owner) registration.removed = true;
     }
 }
 
@@ -54,6 +63,7 @@ void FlightLoopScheduler::runFrame(double now) {
     for (size_t i = 0; i < existing; ++i) {
         Registration due{};
         if (!takeDue(i, now, due)) continue;
+        PluginContext context(due.owner);
         float next = due.callback(static_cast<float>(now - due.lastCall), static_cast<float>(now - lastFrameTime_),
                                   static_cast<int>(frame_), due.refcon);
         finishCall(due, next, now);

@@ -2,7 +2,8 @@
 // A callback's interval (at registration, and its result after each call) schedules the next call: a
 // negative value means after that many frames, a positive one after that many seconds, 0 means not
 // again until registered anew. Callbacks may register and unregister callbacks, themselves included,
-// while they run; no lock is held during a call.
+// while they run; no lock is held during a call. Each callback carries the plug-in that registered it and
+// runs in that plug-in's context.
 #pragma once
 
 #include <cstddef>
@@ -10,13 +11,16 @@
 #include <mutex>
 #include <vector>
 
+#include "PluginContext.h"
 #include "XPLMProcessing.h"
 
 class FlightLoopScheduler {
 public:
     // A callback already registered with this refcon is scheduled anew.
-    void registerCallback(XPLMFlightLoop_f callback, float interval, void* refcon);
+    void registerCallback(XPLMFlightLoop_f callback, float interval, void* refcon, PluginTag owner);
     void unregisterCallback(XPLMFlightLoop_f callback, void* refcon);
+    // Unregisters every callback owner registered.
+    void forget(PluginTag owner);
     // Calls every callback due at simulated time now (seconds); counts one frame.
     void runFrame(double now);
     size_t count() const;
@@ -25,6 +29,7 @@ private:
     struct Registration {
         XPLMFlightLoop_f callback;
         void* refcon;
+        PluginTag owner;
         double lastCall;
         bool scheduled = false;
         int64_t dueFrame = 0;

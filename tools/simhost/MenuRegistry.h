@@ -1,12 +1,15 @@
 // MenuRegistry: simhost's menu bar. It starts with the Plugins menu; plug-ins append items and attach
 // submenus through the XPLM menu functions, and the console chooses items by their text. Menu identifiers
-// handed to plug-ins are small numbers, so a stale or foreign identifier is recognised and ignored.
+// handed to plug-ins are small numbers, so a stale or foreign identifier is recognised and ignored. Menus
+// and items carry the plug-in that made them; a handler runs in its menu's plug-in context, and a plug-in's
+// menus and items go when it is forgotten (its menus' identifiers stay taken, and stale).
 #pragma once
 
 #include <mutex>
 #include <string>
 #include <vector>
 
+#include "PluginContext.h"
 #include "XPLMMenus.h"
 
 class MenuRegistry {
@@ -16,9 +19,11 @@ public:
     XPLMMenuID pluginsMenu() const;
     // Null when the parent or its item does not exist.
     XPLMMenuID createMenu(const char* title, XPLMMenuID parent, int parentItem, XPLMMenuHandler_f handler,
-                          void* menuRef);
+                          void* menuRef, PluginTag owner);
     // The new item's index, or -1 when the menu does not exist.
-    int appendItem(XPLMMenuID menu, const char* text, void* itemRef);
+    int appendItem(XPLMMenuID menu, const char* text, void* itemRef, PluginTag owner);
+    // Removes the menus and items owner made, wherever they are.
+    void forget(PluginTag owner);
 
     // Chooses the first item with this text in a menu that has a handler; false when there is none.
     // The handler runs without any lock held, so it may change the menus.
@@ -34,21 +39,26 @@ private:
     struct Item {
         std::string text;
         void* itemRef;
+        PluginTag owner;
         int submenu = -1;
     };
     struct Menu {
         std::string title;
         XPLMMenuHandler_f handler;
         void* menuRef;
+        PluginTag owner;
         std::vector<Item> items;
+        bool removed = false;
     };
     struct Choice {
         XPLMMenuHandler_f handler = nullptr;
         void* menuRef = nullptr;
         void* itemRef = nullptr;
+        PluginTag owner = NoPlugin;
     };
 
     Menu* menuFor(XPLMMenuID id);
+    bool opensMenu(const Item& item) const;
     bool invoke(const Choice& choice);
 
     mutable std::mutex mutex_;

@@ -1,12 +1,34 @@
 #include "PluginModule.h"
 
-#include <cstring>
+#include <array>
+
+#include "Simulator.h"
 
 namespace {
 
-// The text a plug-in wrote into a buffer, up to its terminator or the buffer's end.
-std::string bufferText(const char* buffer) {
-    return std::string(buffer, strnlen(buffer, PluginModule::IdentityBufferSize));
+// Each loaded plug-in gets a tag of its own, never reused; NoPlugin is never handed out.
+PluginTag newTag() {
+    static PluginTag lastTag = NoPlugin;
+    return ++lastTag;
+}
+
+// What the identity buffers hold before XPluginStart: the simulator promises no zeroed memory, and a
+// visible filler shows up in the printed identity of a plug-in that forgets a text's terminator.
+constexpr char BufferFiller = '#';
+
+using IdentityBuffer = std::array<char, PluginModule::IdentityBufferSize>;
+
+IdentityBuffer filledBuffer() {
+    IdentityBuffer buffer;
+    buffer.fill(BufferFiller);
+    return buffer;
+}
+
+// The text a plug-in wrote into a buffer, up to its terminator; the last byte is always taken as one, so
+// a plug-in that wrote none gives at most the first 255 bytes.
+std::string bufferText(IdentityBuffer& buffer) {
+    buffer.back() = '\0';
+    return std::string(buffer.data());
 }
 
 template <class Function>
@@ -19,7 +41,9 @@ bool lookUp(const DynamicLibrary& library, const char* name, Function& function,
 }  // namespace
 
 PluginModule::PluginModule(std::unique_ptr<DynamicLibrary> library, std::string path)
-    : library_(std::move(library)), path_(std::move(path)) {}
+    : library_(std::move(library)), path_(std::move(path)), tag_(newTag()) {}
+
+PluginModule::~PluginModule() { simulator().forgetPlugin(tag_); }
 
 std::unique_ptr<PluginModule> PluginModule::load(const std::string& path, std::string* error) {
     std::string reason;
@@ -43,10 +67,11 @@ bool PluginModule::resolve(std::string* error) {
 }
 
 int PluginModule::start() {
-    char name[IdentityBufferSize] = {};
-    char signature[IdentityBufferSize] = {};
-    char description[IdentityBufferSize] = {};
-    int result = start_(name, signature, description);
+    IdentityBuffer name = filledBuffer();
+    IdentityBuffer signature = filledBuffer();
+    IdentityBuffer description = filledBuffer();
+    PluginContext context(tag_);
+    int result = start_(name.data(), signature.data(), description.data());
     name_ = bufferText(name);
     signature_ = bufferText(signature);
     description_ = bufferText(description);
@@ -55,14 +80,19 @@ int PluginModule::start() {
 }
 
 int PluginModule::enable() {
+    PluginContext context(tag_);
     int result = enable_();
     enabled_ = result == 1;
     return result;
 }
 
 void PluginModule::disable() {
+    PluginContext context(tag_);
     disable_();
     enabled_ = false;
 }
 
-void PluginModule::stop() { stop_(); }
+void PluginModule::stop() {
+    PluginContext context(tag_);
+    stop_();
+}

@@ -1,11 +1,14 @@
 // PluginModule: one plug-in loaded the way X-Plane loads it: the shared object is opened, its five
 // XPlugin entry points are looked up, and simhost calls them in X-Plane's order (start, enable, ...,
-// disable, stop). The object owns the loaded module; destroying it unloads the module.
+// disable, stop), each in the plug-in's own context. The object owns the loaded module; destroying it
+// drops the menus and flight loops the plug-in registered, then unloads the module, so that nothing left
+// behind can call into unmapped code.
 #pragma once
 
 #include <memory>
 #include <string>
 
+#include "PluginContext.h"
 #include "platform/DynamicLibrary.h"
 
 class PluginModule {
@@ -14,8 +17,11 @@ public:
 
     // Null with a one-line reason when the file cannot be loaded or lacks an entry point.
     static std::unique_ptr<PluginModule> load(const std::string& path, std::string* error);
+    ~PluginModule();
+    PluginModule(const PluginModule&) = delete;
+    PluginModule& operator=(const PluginModule&) = delete;
 
-    // XPluginStart with three fresh buffers; keeps what the plug-in wrote into them.
+    // XPluginStart with three 256-byte buffers full of a non-zero filler; keeps the texts the plug-in wrote.
     int start();
     int enable();
     void disable();
@@ -40,6 +46,7 @@ private:
 
     std::unique_ptr<DynamicLibrary> library_;
     std::string path_;
+    PluginTag tag_;
     StartFunction start_ = nullptr;
     VoidFunction stop_ = nullptr;
     EnableFunction enable_ = nullptr;

@@ -59,7 +59,7 @@ bool SimHost::loadPlugins() {
 }
 
 // X-Plane's order: every plug-in is started, then every one is enabled. A plug-in whose start fails is
-// unloaded at once.
+// unloaded at once, and the menus and flight loops it registered before failing go with it.
 void SimHost::startPlugins() {
     for (auto plugin = plugins_.begin(); plugin != plugins_.end();) {
         int result = (*plugin)->start();

@@ -7,6 +7,11 @@ void Simulator::runFrame(double seconds) {
     flightLoops.runFrame(time_);
 }
 
+void Simulator::forgetPlugin(PluginTag plugin) {
+    menus.forget(plugin);
+    flightLoops.forget(plugin);
+}
+
 Simulator& simulator() {
     static Simulator instance;
     return instance;

@@ -1,15 +1,18 @@
 // Simulator: the state behind simhost's XPLM functions, one per process: the main-thread guard, the menus,
-// the datarefs, the flight model that writes them and the flight loops. The frame loop (simhost itself, or a
-// test standing in for it) calls runFrame on the main thread; plug-ins reach the rest through XPLM calls.
+// the datarefs, the flight model that writes them, the flight loops and a log of the menu calls. The frame
+// loop (simhost itself, or a test standing in for it) calls runFrame on the main thread; plug-ins reach the
+// rest through XPLM calls.
 #pragma once
 
 #include <cstdint>
 
+#include "CallLog.h"
 #include "DatarefTable.h"
 #include "FlightLoopScheduler.h"
 #include "FlightModel.h"
 #include "MainThreadGuard.h"
 #include "MenuRegistry.h"
+#include "PluginContext.h"
 
 class Simulator {
 public:
@@ -18,9 +21,12 @@ public:
     DatarefTable datarefs;
     FlightModel model{datarefs};
     FlightLoopScheduler flightLoops;
+    CallLog calls;
 
     // Moves the aircraft by seconds, then calls the flight loops that are due.
     void runFrame(double seconds);
+    // Drops the menus, items and flight loops the plug-in registered, before its module is unloaded.
+    void forgetPlugin(PluginTag plugin);
     double time() const { return time_; }
     uint64_t frames() const { return frames_; }
 

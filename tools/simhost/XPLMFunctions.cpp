@@ -1,27 +1,46 @@
 // The XPLM functions simhost offers to plug-ins, with the SDK's C signatures. Each one first checks that it
 // runs on the main thread, then forwards to the process-wide simulator. The executable exports exactly
-// these names so that a loaded plug-in's undefined XPLM symbols resolve to them.
+// these names so that a loaded plug-in's undefined XPLM symbols resolve to them. What a plug-in registers
+// is tagged with the plug-in whose code is running, and the menu calls are logged with their arguments.
+#include <cstdint>
+#include <string>
+
+#include "PluginContext.h"
 #include "Simulator.h"
 #include "XPLMDataAccess.h"
 #include "XPLMMenus.h"
 #include "XPLMProcessing.h"
 
+namespace {
+
+std::string number(const void* pointer) { return std::to_string(reinterpret_cast<intptr_t>(pointer)); }
+std::string number(XPLMMenuHandler_f handler) { return std::to_string(reinterpret_cast<intptr_t>(handler)); }
+std::string text(const char* text) { return text ? "\"" + std::string(text) + "\"" : "null"; }
+
+}  // namespace
+
 extern "C" {
 
 XPLMMenuID XPLMFindPluginsMenu(void) {
     simulator().threadGuard.check(__func__);
+    simulator().calls.record(std::string(__func__) + "()");
     return simulator().menus.pluginsMenu();
 }
 
 XPLMMenuID XPLMCreateMenu(const char* inName, XPLMMenuID inParentMenu, int inParentItem, XPLMMenuHandler_f inHandler,
                           void* inMenuRef) {
     simulator().threadGuard.check(__func__);
-    return simulator().menus.createMenu(inName, inParentMenu, inParentItem, inHandler, inMenuRef);
+    simulator().calls.record(std::string(__func__) + "(" + text(inName) + ", " + number(inParentMenu) + ", " +
+                             std::to_string(inParentItem) + ", " + number(inHandler) + ", " + number(inMenuRef) + ")");
+    return simulator().menus.createMenu(inName, inParentMenu, inParentItem, inHandler, inMenuRef,
+                                        PluginContext::current());
 }
 
-int XPLMAppendMenuItem(XPLMMenuID inMenu, const char* inItemName, void* inItemRef, int) {
+int XPLMAppendMenuItem(XPLMMenuID inMenu, const char* inItemName, void* inItemRef, int inForceEnglish) {
     simulator().threadGuard.check(__func__);
-    return simulator().menus.appendItem(inMenu, inItemName, inItemRef);
+    simulator().calls.record(std::string(__func__) + "(" + number(inMenu) + ", " + text(inItemName) + ", " +
+                             number(inItemRef) + ", " + std::to_string(inForceEnglish) + ")");
+    return simulator().menus.appendItem(inMenu, inItemName, inItemRef, PluginContext::current());
 }
 
 XPLMDataRef XPLMFindDataRef(const char* inDataRefName) {
@@ -41,7 +60,7 @@ float XPLMGetDataf(XPLMDataRef inDataRef) {
 
 void XPLMRegisterFlightLoopCallback(XPLMFlightLoop_f inFlightLoop, float inInterval, void* inRefcon) {
     simulator().threadGuard.check(__func__);
-    simulator().flightLoops.registerCallback(inFlightLoop, inInterval, inRefcon);
+    simulator().flightLoops.registerCallback(inFlightLoop, inInterval, inRefcon, PluginContext::current());
 }
 
 void XPLMUnregisterFlightLoopCallback(XPLMFlightLoop_f inFlightLoop, void* inRefcon) {

@@ -1,0 +1,106 @@
+// What the simulator sees of a plug-in: the menu calls it makes when it starts, and the menus and flight
+// loops it registered, which must all go before its module is unloaded.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "SimulatorFixture.h"
+#include "XPLMMenus.h"
+#include "XPLMProcessing.h"
+#include "plugin/PluginEntryPoints.h"
+#include "plugin/PluginMenu.h"
+
+namespace {
+
+constexpr PluginTag LeavingPlugin = 101;
+constexpr PluginTag StayingPlugin = 102;
+
+int leavingLoopCalls = 0;
+int stayingLoopCalls = 0;
+int stayingHandlerCalls = 0;
+
+// Both flight loops ask to be called again the next frame.
+float leavingLoop(float, float, int, void*) {
+    ++leavingLoopCalls;
+    return -1.0f;
+}
+float stayingLoop(float, float, int, void*) {
+    ++stayingLoopCalls;
+    return -1.0f;
+}
+void stayingHandler(void*, void*) { ++stayingHandlerCalls; }
+// Registers a flight loop from a menu handler, as the bridge's start item does.
+void registeringHandler(void*, void*) { XPLMRegisterFlightLoopCallback(leavingLoop, -1.0f, nullptr); }
+
+// A submenu under the Plugins menu with one item, made in the plug-in's context.
+XPLMMenuID addMenu(PluginTag plugin, const char* title, XPLMMenuHandler_f handler, const char* itemText) {
+    PluginContext context(plugin);
+    int item = XPLMAppendMenuItem(XPLMFindPluginsMenu(), title, nullptr, 1);
+    XPLMMenuID menu = XPLMCreateMenu(title, XPLMFindPluginsMenu(), item, handler, nullptr);
+    XPLMAppendMenuItem(menu, itemText, nullptr, 1);
+    return menu;
+}
+
+class SimulatorPlugins : public SimulatorFixture {
+protected:
+    void SetUp() override {
+        SimulatorFixture::SetUp();
+        simulator().menus.clear();
+        simulator().calls.clear();
+    }
+    void TearDown() override {
+        simulator().forgetPlugin(LeavingPlugin);
+        simulator().forgetPlugin(StayingPlugin);
+        simulator().menus.clear();
+        SimulatorFixture::TearDown();
+    }
+};
+
+}  // namespace
+
+// Another plug-in's item comes first, so the submenu must hang on the index the append returned.
+TEST_F(SimulatorPlugins, StartMakesTheSixMenuCallsInOrderWithTheirArguments) {
+    simulator().menus.appendItem(simulator().menus.pluginsMenu(), "Other", nullptr, NoPlugin);
+    simulator().calls.clear();
+    char name[256], signature[256], description[256];
+    ASSERT_EQ(XPluginStart(name, signature, description), 1);
+    std::string handler = std::to_string(reinterpret_cast<intptr_t>(&PluginMenu::handle));
+    std::vector<std::string> expected{
+        "XPLMFindPluginsMenu()",
+        "XPLMAppendMenuItem(1, \"Zephrane\", 0, 1)",
+        "XPLMFindPluginsMenu()",
+        "XPLMCreateMenu(\"Zephrane\", 1, 1, " + handler + ", 0)",
+        "XPLMAppendMenuItem(2, \"Start Zephrane bridge\", 1, 1)",
+        "XPLMAppendMenuItem(2, \"Stop Zephrane bridge\", 2, 1)",
+    };
+    EXPECT_EQ(simulator().calls.calls(), expected);
+}
+
+TEST_F(SimulatorPlugins, AForgottenPluginLeavesNoMenuItemOrFlightLoopAndTheOthersStay) {
+    XPLMMenuID leavingMenu = addMenu(LeavingPlugin, "Leaving", registeringHandler, "Register");
+    addMenu(StayingPlugin, "Staying", stayingHandler, "Count");
+    {
+        PluginContext context(StayingPlugin);
+        XPLMRegisterFlightLoopCallback(stayingLoop, -1.0f, nullptr);
+    }
+    // The handler runs in its plug-in's context, so the flight loop it registers is that plug-in's too.
+    ASSERT_TRUE(simulator().menus.click("Register"));
+    ASSERT_EQ(simulator().flightLoops.count(), 2u);
+
+    simulator().forgetPlugin(LeavingPlugin);
+    EXPECT_FALSE(simulator().menus.click("Register"));
+    EXPECT_FALSE(simulator().menus.callHandler("Leaving", nullptr));
+    EXPECT_EQ(XPLMAppendMenuItem(leavingMenu, "Stale", nullptr, 1), -1);
+    leavingLoopCalls = stayingLoopCalls = 0;
+    runFrame();
+    EXPECT_EQ(leavingLoopCalls, 0);
+    EXPECT_EQ(stayingLoopCalls, 1);
+    std::vector<std::string> listing{"menu \"Plugins\"", "  item 0 \"Staying\" reference 0 opens menu \"Staying\"",
+                                     "menu \"Staying\"", "  item 0 \"Count\" reference 0"};
+    EXPECT_EQ(simulator().menus.listing(), listing);
+    stayingHandlerCalls = 0;
+    EXPECT_TRUE(simulator().menus.click("Count"));
+    EXPECT_EQ(stayingHandlerCalls, 1);
+}
