@@ -86,6 +86,21 @@ void* MDnsWrapper::function(const char* name) const {
     return index < 0 ? nullptr : functions_[index];
 }
 
+bool MDnsWrapper::setFunction(const char* name, void* entry) {
+    int index = indexOf(name);
+    if (index < 0) return false;
+    functions_[index] = entry;
+    loaded_ = true;
+    return true;
+}
+
+// A library may lack any of them; calling an empty entry would take the simulator down, so registration
+// is then left out as it is without a library.
+bool MDnsWrapper::canRegister() const {
+    return loaded_ && registerFunction() && processResultFunction() && deallocateFunction() && txtCreateFunction() &&
+           txtSetValueFunction() && txtLengthFunction() && txtBytesFunction() && txtDeallocateFunction();
+}
+
 DNSServiceBrowseFunction MDnsWrapper::browseFunction() const {
     return as<DNSServiceBrowseFunction>(function("DNSServiceBrowse"));
 }
@@ -134,4 +149,11 @@ MDnsWrapper* sharedMDnsWrapper() {
         return nullptr;
     }
     return retain(wrapper);  // one reference for the caller, one kept by the holder
+}
+
+MDnsWrapper* exchangeSharedMDnsWrapper(MDnsWrapper* wrapper) {
+    std::lock_guard<std::recursive_mutex> guard(sharedObjectsMutex());
+    MDnsWrapper* previous = sharedWrapper;
+    sharedWrapper = wrapper;
+    return previous;
 }

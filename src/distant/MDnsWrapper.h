@@ -25,6 +25,11 @@ public:
     bool isLoaded() const { return loaded_; }
     // The table entry for a name of FunctionNames, or null.
     void* function(const char* name) const;
+    // Fills the entry of a name of FunctionNames by hand (false for any other name); a wrapper filled so
+    // counts as loaded without a library, which lets tests stand in for the DNS-SD service.
+    bool setFunction(const char* name, void* entry);
+    // Whether the table holds every entry a listening socket calls to register and withdraw its service.
+    bool canRegister() const;
 
     // Typed access to the entries the bridge and the reference client call; null when absent.
     DNSServiceBrowseFunction browseFunction() const;
@@ -48,3 +53,7 @@ private:
 
 // The shared wrapper with a reference for the caller, or null when the library cannot be loaded.
 MDnsWrapper* sharedMDnsWrapper();
+// Makes wrapper (may be null) the shared one, taking over the caller's reference to it, and hands the
+// caller the reference the module held to the one it replaces (may be null). Lets a test start without
+// the shared wrapper an earlier test left, or stand a wrapper of its own in for it, and put it back.
+MDnsWrapper* exchangeSharedMDnsWrapper(MDnsWrapper* wrapper);

@@ -328,9 +328,7 @@ bool IOSocketAbstract::registerService() {
     dnsWrapper_ = sharedMDnsWrapper();
     if (!dnsWrapper_ || !protocol) return false;
     MDnsWrapper* wrapper = dnsWrapper_;
-    if (!wrapper->registerFunction() || !wrapper->processResultFunction() || !wrapper->txtCreateFunction()) {
-        return false;
-    }
+    if (!wrapper->canRegister()) return false;
     wrapper->txtCreateFunction()(&txtRecord_, 512, nullptr);
     txtRecordMade_ = true;
     addTxtEntries(wrapper);

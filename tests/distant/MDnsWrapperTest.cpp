@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "SocketTestSupport.h"
 #include "base/AutoreleasePool.h"
@@ -23,13 +25,91 @@ BaseDictionary* bridgeServiceInfo() {
     auto* info = createAutoreleased<BaseDictionary>();
     info->setStringForCStringKey("X-Plane", "MDNS_SERVICE_NAME");
     info->setStringForCStringKey("zephrane_gps", "MDNS_SERVICE_TYPE");
-    info->setObjectForCStringKey(createAutoreleased<BaseDictionary>(), "SOCKET_TXT_RECORD_ENTRIES");
+    auto* entries = createAutoreleased<BaseDictionary>();
+    entries->setStringForCStringKey("1", "txtvers");
+    info->setObjectForCStringKey(entries, "SOCKET_TXT_RECORD_ENTRIES");
     return info;
 }
 
+// A stand-in for the DNS-SD service that counts registrations and withdrawals.
+int registrations = 0;
+int withdrawals = 0;
+DnsSdServiceOpaque* const StandInRegistration = reinterpret_cast<DnsSdServiceOpaque*>(&registrations);
+
+DNSServiceErrorType standInRegister(DNSServiceRef* service, DNSServiceFlags, uint32_t, const char*, const char*,
+                                    const char*, const char*, uint16_t, uint16_t, const void*,
+                                    DNSServiceRegisterReply, void*) {
+    ++registrations;
+    *service = StandInRegistration;
+    return kDNSServiceErr_NoError;
+}
+DNSServiceErrorType standInProcessResult(DNSServiceRef) { return kDNSServiceErr_NoError; }
+void standInDeallocate(DNSServiceRef service) { withdrawals += service == StandInRegistration ? 1 : 0; }
+void standInTxtCreate(TXTRecordRef* record, uint16_t, void*) { std::memset(record, 0, sizeof(*record)); }
+DNSServiceErrorType standInTxtSetValue(TXTRecordRef*, const char*, uint8_t, const void*) {
+    return kDNSServiceErr_NoError;
+}
+uint16_t standInTxtLength(const TXTRecordRef*) { return 0; }
+const void* standInTxtBytes(const TXTRecordRef*) { return ""; }
+void standInTxtDeallocate(TXTRecordRef*) {}
+
+template <class Function>
+std::pair<const char*, void*> entry(const char* name, Function function) {
+    return {name, reinterpret_cast<void*>(function)};
+}
+
+// Every entry a listening socket calls; DNSServiceRefSockFD is left out, so the reply is read at once.
+const std::pair<const char*, void*> StandInEntries[] = {
+    entry("DNSServiceRegister", standInRegister),     entry("DNSServiceProcessResult", standInProcessResult),
+    entry("DNSServiceRefDeallocate", standInDeallocate), entry("TXTRecordCreate", standInTxtCreate),
+    entry("TXTRecordSetValue", standInTxtSetValue),   entry("TXTRecordGetLength", standInTxtLength),
+    entry("TXTRecordGetBytesPtr", standInTxtBytes),   entry("TXTRecordDeallocate", standInTxtDeallocate)};
+
+// A wrapper whose table is the stand-in, without the entry named leftOut; owned by the caller.
+MDnsWrapper* newStandInWrapper(const char* leftOut = nullptr) {
+    auto* wrapper = new MDnsWrapper();
+    for (const auto& [name, function] : StandInEntries) {
+        if (!leftOut || std::strcmp(name, leftOut) != 0) wrapper->setFunction(name, function);
+    }
+    return wrapper;
+}
+
+// A listening socket on loopback with the bridge's service info; owned by the caller, close it first.
+IOSocketTCP* newAdvertisedListener() {
+    AutoreleasePool pool;
+    auto* listener = new IOSocketTCP();
+    listener->setAddress("127.0.0.1", 0);
+    listener->setServiceInfo(bridgeServiceInfo(), 0);
+    EXPECT_TRUE(listener->listen());
+    return listener;
+}
+
+void closeAndRelease(IOSocketTCP* listener) {
+    listener->close();  // its accept thread holds it while it listens
+    release(listener);
+}
+
+// The shared wrapper lives for the process, so an earlier test may have loaded the library: each test
+// here starts with none, and whatever was shared before is put back afterwards.
+struct SharedWrapperSetAside : ::testing::Test {
+    MDnsWrapper* saved = nullptr;
+
+    void SetUp() override {
+        saved = exchangeSharedMDnsWrapper(nullptr);
+        registrations = 0;
+        withdrawals = 0;
+    }
+    void TearDown() override {
+        release(exchangeSharedMDnsWrapper(saved));
+        setDnsSdLibraryName(nullptr);
+    }
+    // Makes wrapper the shared one; the module takes over the caller's reference.
+    void share(MDnsWrapper* wrapper) { release(exchangeSharedMDnsWrapper(wrapper)); }
+};
+
 }  // namespace
 
-TEST(MDnsWrapper, WithoutTheLibraryEveryCallTriesAndListeningStillWorks) {
+TEST_F(SharedWrapperSetAside, WithoutTheLibraryEveryCallTriesAndListeningStillWorks) {
     setDnsSdLibraryName("libzephrane-no-such-dns-sd.so");
     EXPECT_EQ(sharedMDnsWrapper(), nullptr);
     EXPECT_EQ(sharedMDnsWrapper(), nullptr);
@@ -46,7 +126,40 @@ TEST(MDnsWrapper, WithoutTheLibraryEveryCallTriesAndListeningStillWorks) {
         listener->close();  // its accept thread holds it while it listens
         release(listener);
     }
-    setDnsSdLibraryName(nullptr);
+}
+
+TEST_F(SharedWrapperSetAside, TwoListeningSocketsHoldTheOneSharedWrapperUntilTheyGo) {
+    MDnsWrapper* wrapper = newStandInWrapper();
+    share(wrapper);
+    const int32_t moduleCount = wrapper->retainCount();
+    IOSocketTCP* first = newAdvertisedListener();
+    EXPECT_EQ(wrapper->retainCount(), moduleCount + 1);
+    IOSocketTCP* second = newAdvertisedListener();
+    EXPECT_EQ(wrapper->retainCount(), moduleCount + 2);
+    EXPECT_TRUE(first->isServiceRegistered());
+    EXPECT_TRUE(second->isServiceRegistered());
+    EXPECT_EQ(registrations, 2);
+
+    first->close();  // closing alone keeps the service registered
+    EXPECT_EQ(withdrawals, 0);
+    release(first);
+    EXPECT_EQ(wrapper->retainCount(), moduleCount + 1);
+    closeAndRelease(second);
+    EXPECT_EQ(wrapper->retainCount(), moduleCount);
+    EXPECT_EQ(withdrawals, 2);
+}
+
+// A library without one of the calls registration makes leaves the service unadvertised, as a missing
+// library does, instead of calling an empty entry.
+TEST_F(SharedWrapperSetAside, AnEntryMissingFromTheLibraryLeavesTheServiceUnadvertised) {
+    for (const auto& [name, function] : StandInEntries) {
+        share(newStandInWrapper(name));
+        IOSocketTCP* listener = newAdvertisedListener();
+        EXPECT_TRUE(listener->isListening()) << name;
+        EXPECT_FALSE(listener->isServiceRegistered()) << name;
+        closeAndRelease(listener);
+    }
+    EXPECT_EQ(registrations, 0);
 }
 
 TEST(MDnsWrapper, OneSharedWrapperLoadsTheLibraryOnce) {

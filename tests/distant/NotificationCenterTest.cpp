@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/AutoreleasePool.h"
@@ -21,6 +25,19 @@ public:
 private:
     std::vector<std::string>* log_;
     std::string tag_;
+};
+
+// Runs an action on every notification it receives.
+class Acting : public BaseObject {
+public:
+    explicit Acting(std::function<void()> action) : action_(std::move(action)) {}
+    int32_t observeNotification(BaseString*, BaseObject*, BaseObject*) override {
+        action_();
+        return 0;
+    }
+
+private:
+    std::function<void()> action_;
 };
 
 BaseString* str(const char* text) { return createAutoreleased<BaseString>(text); }
@@ -89,6 +106,36 @@ TEST(NotificationCenter, ObserverMayUnregisterFromItsCallback) {
     center.postNotification(str("n"), nullptr, nullptr, nullptr);
     center.postNotification(str("n"), nullptr, nullptr, nullptr);
     EXPECT_EQ(log, (std::vector<std::string>{"once", "after:n", "after:n"}));
+}
+
+// The other thread waits for the callback to return; were it to hold the name table's lock while it
+// waits, the callback's own registration would wait for it in turn and neither would finish.
+TEST(NotificationCenter, CallbackRegistersWhileAnotherThreadRegistersUnderTheSameName) {
+    AutoreleasePool pool;
+    std::vector<std::string> log;
+    NotificationCenter center;
+    Listener late(&log, "late"), fromOtherThread(&log, "other");
+    std::thread other;
+    std::atomic<bool> otherRegistering{false};
+    bool first = true;
+    Acting registrar([&] {
+        if (!first) return;
+        first = false;
+        other = std::thread([&] {
+            AutoreleasePool threadPool;
+            otherRegistering = true;
+            center.addObserver(&fromOtherThread, str("n"));
+        });
+        while (!otherRegistering) std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // lets it reach the list's lock
+        center.addObserver(&late, str("n"));
+    });
+    center.addObserver(&registrar, str("n"));
+    center.postNotification(str("n"), nullptr, nullptr, nullptr);
+    other.join();
+    EXPECT_TRUE(log.empty());  // neither was registered when the notification went out
+    center.postNotification(str("n"), nullptr, nullptr, nullptr);
+    EXPECT_EQ(log, (std::vector<std::string>{"late:n", "other:n"}));
 }
 
 TEST(NotificationCenter, SharedCenterIsOneObject) {

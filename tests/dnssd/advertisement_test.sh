@@ -18,7 +18,9 @@ if [ -z "${ZEPHRANE_IN_NAMESPACE:-}" ]; then
     for tool in unshare ip dbus-daemon avahi-daemon avahi-browse; do
         command -v "$tool" >/dev/null || skip "$tool is not installed"
     done
-    ldconfig -p | grep -q 'libdns_sd.so.1 ' || skip "libdns_sd.so.1 (libavahi-compat-libdnssd1) is not installed"
+    # Captured first: under pipefail, grep -q leaving early could make ldconfig fail on a broken pipe.
+    libraries=$(ldconfig -p)
+    grep -q 'libdns_sd.so.1 ' <<<"$libraries" || skip "libdns_sd.so.1 (libavahi-compat-libdnssd1) is not installed"
     unshare -n -m true 2>/dev/null || skip "this machine does not allow private namespaces"
     exec unshare -n -m env ZEPHRANE_IN_NAMESPACE=1 "$0" "$@"
 fi
@@ -90,6 +92,16 @@ for _ in $(seq 50); do
 done
 
 browse() { avahi-browse -rpt _zephrane_gps._tcp 2>/dev/null | grep '^=' | grep ';X-Plane;' || true; }
+# The first resolved line of the browser's output must carry the port and every TXT entry the bridge
+# publishes.
+check_resolved() {
+    local resolved
+    resolved=$(echo "$1" | head -n 1)
+    echo "$resolved" | grep -q ';21777;' || { echo "wrong port"; exit 1; }
+    for entry in '"txtvers=1"' '"qtotal=1"' '"priority=30"'; do
+        echo "$resolved" | grep -q "$entry" || { echo "TXT entry $entry missing"; exit 1; }
+    done
+}
 
 coproc ADVERTISER { "$advertiser" 21777; }
 advertiser_pid=$ADVERTISER_PID
@@ -105,11 +117,7 @@ for _ in $(seq 40); do
 done
 echo "browser: $found"
 [ -n "$found" ] || { echo "X-Plane is not advertised"; exit 1; }
-resolved=$(echo "$found" | head -n 1)
-echo "$resolved" | grep -q ';21777;' || { echo "wrong port"; exit 1; }
-for entry in '"txtvers=1"' '"qtotal=1"' '"priority=30"'; do
-    echo "$resolved" | grep -q "$entry" || { echo "TXT entry $entry missing"; exit 1; }
-done
+check_resolved "$found"
 
 echo withdraw >&"${ADVERTISER[1]}"
 read -r -t 20 status <&"${ADVERTISER[0]}" || { echo "the advertiser did not withdraw"; exit 1; }
@@ -135,9 +143,22 @@ for _ in $(seq 20); do
     fi
     sleep 0.5
 done
+# The bridge's own service info, as the browser resolves it (the advertiser above built a copy of it).
+bridge_found=""
+if [ -n "$found_client" ]; then
+    for _ in $(seq 40); do
+        bridge_found=$(browse)
+        [ -n "$bridge_found" ] && break
+        sleep 0.25
+    done
+fi
 kill "$simhost_pid" 2>/dev/null || true
 wait "$simhost_pid" 2>/dev/null || true
 cat "$work/client.log"
 [ -n "$found_client" ] || { echo "zephrane-client did not find the bridge"; cat "$work/simhost.log"; exit 1; }
 grep -q 'found "X-Plane" at 169.254.77.[12] port 21777' "$work/client.log" || { echo "not found by DNS-SD"; exit 1; }
 echo "zephrane-client found the bridge by DNS-SD and read its positions"
+echo "browser: $bridge_found"
+[ -n "$bridge_found" ] || { echo "the bridge is not advertised to the browser"; exit 1; }
+check_resolved "$bridge_found"
+echo "the bridge advertises its port and TXT entries"

@@ -15,6 +15,8 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #endif
 
 namespace {
@@ -114,6 +116,21 @@ TEST_F(Loopback, WritingToAVanishedPeerFailsWithoutASignal) {
     }
     EXPECT_TRUE(failed);  // and the process is still here: no SIGPIPE
     EXPECT_FALSE(peer->isOpen());
+    release(client);
+}
+
+// The peer never reads: both sides' buffers fill, the wait for room runs out, and the socket closes.
+TEST_F(Loopback, TimedWriteThatFindsNoRoomClosesTheSocket) {
+    constexpr int MostBlocks = 4096;  // far more than both buffers hold
+    open();
+    IOSocketTCP* client = newConnectedClient(port);
+    ASSERT_NE(collector->waitForPeer(0), nullptr);
+    std::string block(16384, 'w');
+    int written = 0;
+    while (written < MostBlocks && client->writeWithTimeout(block.data(), block.size(), 1)) ++written;
+    EXPECT_GT(written, 0);
+    EXPECT_LT(written, MostBlocks);
+    EXPECT_FALSE(client->isOpen());
     release(client);
 }
 
@@ -261,6 +278,30 @@ namespace {
 bool descriptorIsOpen(SocketHandle handle) { return fcntl(static_cast<int>(handle), F_GETFD) != -1; }
 
 }  // namespace
+
+// A signal landing while a timed read waits is not its time-out: the read goes on waiting for the data.
+TEST_F(Loopback, SignalDuringATimedReadDoesNotCutItShort) {
+    open();
+    IOSocketTCP* client = newConnectedClient(port);
+    IOSocketTCP* peer = collector->waitForPeer(0);
+    ASSERT_NE(peer, nullptr);
+    struct sigaction ignoring = {}, previous = {};
+    ignoring.sa_handler = [](int) {};
+    sigemptyset(&ignoring.sa_mask);
+    sigaction(SIGUSR1, &ignoring, &previous);
+    pthread_t reader = pthread_self();
+    std::thread interrupter([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        pthread_kill(reader, SIGUSR1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        client->write("late", 4);
+    });
+    EXPECT_EQ(readString(peer, 4, 10), "late");
+    interrupter.join();
+    sigaction(SIGUSR1, &previous, nullptr);
+    EXPECT_TRUE(peer->isOpen());
+    release(client);
+}
 
 TEST(SharedSocket, HandleClosedWhileInUseStaysOpenUntilItsLastUserLetsGo) {
     SharedSocketHandle shared;

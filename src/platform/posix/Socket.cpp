@@ -9,7 +9,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -31,6 +33,21 @@ int flagsFrom(short events) {
     if (events & (POLLOUT | POLLHUP | POLLERR)) flags |= SocketWritable;
     if (events & (POLLPRI | POLLNVAL)) flags |= SocketException;
     return flags;
+}
+
+// A signal that interrupts the wait does not end it: poll runs again for the time that is left, so that a
+// signal arriving during a timed read or write is not taken for its time-out.
+int pollUntilDeadline(pollfd* watched, nfds_t count, int timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    for (;;) {
+        int ready = ::poll(watched, count, timeoutMs);
+        if (ready >= 0 || errno != EINTR) return ready;
+        if (timeoutMs > 0) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            timeoutMs = static_cast<int>(std::max<int64_t>(left, 0));
+        }
+    }
 }
 
 }  // namespace
@@ -148,8 +165,8 @@ int waitForSocket(SocketHandle socket, int interest, int timeoutMs, WakeChannel*
         watched[1].events = POLLIN;
         count = 2;
     }
-    int ready = ::poll(watched, count, timeoutMs);
-    if (ready < 0) return errno == EINTR ? 0 : -1;
+    int ready = pollUntilDeadline(watched, count, timeoutMs);
+    if (ready < 0) return -1;
     if (ready == 0) return 0;
     int flags = flagsFrom(watched[0].revents) & (interest | SocketException);
     if (count == 2 && watched[1].revents) flags |= SocketWoken;

@@ -180,6 +180,7 @@ AcceptResult acceptConnection(SocketHandle listener, SocketHandle* accepted, Soc
 }
 
 // select takes a set of handles, not a bitmap of descriptor numbers, so large handle values are no issue.
+// No signal interrupts a Winsock select, so one call is the whole wait: there is nothing to retry.
 int waitForSocket(SocketHandle socket, int interest, int timeoutMs, WakeChannel* wake) {
     fd_set readable, writable, exceptional;
     FD_ZERO(&readable);
