@@ -171,6 +171,15 @@ TEST(AutoreleasingCreation, ThrowingConstructorLeavesPoolAndPendingTableClean) {
         EXPECT_THROW(createAutoreleased<ThrowingObject>(), std::runtime_error);
     }
     EXPECT_EQ(pool.count(), 0u);
+    {
+        // Meant for the pool below: the failed object leaves that pool too.
+        AutoreleasePool inner;
+        for (int i = 0; i < 5; ++i) {
+            EXPECT_THROW(createAutoreleasedAtLevel<ThrowingObject>(1), std::runtime_error);
+        }
+        EXPECT_EQ(inner.count(), 0u);
+        EXPECT_EQ(pool.count(), 0u);
+    }
     // Pending entries were all freed: a new creation is still autoreleased.
     createAutoreleased<TrackedObject>(&destroyed, 1);
     EXPECT_EQ(pool.count(), 1u);
