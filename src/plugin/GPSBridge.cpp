@@ -139,24 +139,22 @@ void GPSBridge::didReceiveObject(BaseObject* object, DistantObjectsCenter* conne
     if (isPositionRequest(object)) sendPositionReport(connection);
 }
 
-bool GPSBridge::hasRoomLocked() const { return clients_ && clients_->count() <= MostClientsBeforeAnother; }
-
 bool GPSBridge::shouldAcceptConnection(DistantObjectsCenter*) {
     std::lock_guard<std::mutex> guard(clientsMutex_);
-    return hasRoomLocked();
+    return clients_ && clients_->count() <= MostClientsBeforeAnother;
 }
 
 // The connection joins the list before its receive thread starts, so that one closing at once is found
-// there and removed, and never holds a place it no longer uses.
+// there and removed, and never holds a place it no longer uses. Only this thread adds to the list, so room
+// found by shouldAcceptConnection is still there when the connection is added; the list can only shrink
+// meanwhile, or go away when teardown takes it.
 void GPSBridge::didAcceptConnection(DistantObjectsCenter* connection) {
     joinFinished();
-    bool kept = false;
-    {
+    bool kept = shouldAcceptConnection(connection);
+    if (kept) {
         std::lock_guard<std::mutex> guard(clientsMutex_);
-        if (hasRoomLocked()) {
-            clients_->addObject(connection);
-            kept = true;
-        }
+        kept = clients_ != nullptr;
+        if (kept) clients_->addObject(connection);
     }
     if (!kept) {
         connection->disconnect();

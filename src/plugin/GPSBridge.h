@@ -57,8 +57,6 @@ public:
 
 private:
     void setLoginRules();
-    // Whether another client may join; the caller holds clientsMutex_.
-    bool hasRoomLocked() const;
     // Joins and lets go of the connections whose clients left.
     void joinFinished();
 

@@ -96,6 +96,57 @@ TEST_F(Centers, TheDelegateGetsConnectionsObjectsAndOneCloseOnTheReceiveThread) 
     EXPECT_EQ(delegate.closes, 1);
 }
 
+// A delegate may disconnect a connection from that connection's own receive thread, on an object or on the
+// close: the call must return there (it cannot wait for its own thread), the close still comes exactly
+// once, and the owner can let go of the connection afterwards.
+TEST_F(Centers, DisconnectOnTheReceiveThreadReturnsAndTheCloseComesOnce) {
+    class SelfDisconnecting : public RecordingDelegate {
+    public:
+        explicit SelfDisconnecting(bool onObject) : onObject_(onObject) {}
+        void didReceiveObject(BaseObject* object, DistantObjectsCenter* connection) override {
+            RecordingDelegate::didReceiveObject(object, connection);
+            if (!onObject_) return;
+            connection->disconnect();
+            ++returned;
+        }
+        void connectionDidClose(DistantObjectsCenter* connection) override {
+            connection->disconnect();
+            ++returned;
+            RecordingDelegate::connectionDidClose(connection);
+        }
+        std::atomic<int> returned{0};
+
+    private:
+        bool onObject_;
+    };
+    for (bool onObject : {true, false}) {
+        SCOPED_TRACE(onObject ? "disconnect on an object" : "disconnect on the close");
+        SelfDisconnecting delegate(onObject);
+        listening->setDelegate(&delegate);
+        ProtocolClient client(port);
+        ASSERT_EQ(client.loginAsApp(), 0);
+        if (onObject) {
+            auto* message = createAutoreleased<BaseDictionary>();
+            message->setStringForCStringKey("2", "cmd_id");
+            ASSERT_TRUE(client.send(message));
+            EXPECT_TRUE(client.closedByPeer());
+        } else {
+            client.close();
+        }
+        EXPECT_TRUE(eventually([&] { return delegate.closes == 1; }));
+        EXPECT_EQ(delegate.returned, onObject ? 2 : 1);
+        listening->setDelegate(nullptr);
+        ASSERT_EQ(delegate.kept.size(), 1u);
+        DistantObjectsCenter* connection = delegate.kept[0];
+        // The receive thread lets go of its own reference as it ends; then the owner's is the last one.
+        EXPECT_TRUE(eventually([&] { return connection->retainCount() == 1; }));
+        connection->disconnect();
+        EXPECT_EQ(delegate.closes, 1);
+        release(connection);
+        delegate.kept.clear();
+    }
+}
+
 TEST_F(Centers, ARefusingDelegateStillAnswersWithCodeFour) {
     class Refusing : public RecordingDelegate {
         bool shouldAcceptConnection(DistantObjectsCenter*) override { return false; }

@@ -2,7 +2,10 @@
 // serving real clients on port 21777 over loopback.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
+#include <random>
+#include <regex>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -10,6 +13,7 @@
 #include "ExternalTool.h"
 #include "ProtocolClient.h"
 #include "SimHostRun.h"
+#include "SocketTestSupport.h"
 #include "base/AutoreleasePool.h"
 #include "base/BaseDictionary.h"
 #include "base/BaseNumber.h"
@@ -29,6 +33,18 @@ bool portIsFree() {
     release(probe);
     return free;
 }
+
+// Reads every line of standard input as a JSON object holding the ten report values as numbers.
+constexpr const char* ReportLinesCheck = R"(import json, sys
+keys = {"latitude", "longitude", "altitude", "speed", "course", "pitch", "roll", "yaw", "slip", "accelerationZ"}
+lines = sys.stdin.read().splitlines()
+for line in lines:
+    report = json.loads(line)
+    missing = keys - report.keys()
+    if missing or not all(isinstance(report[key], (int, float)) for key in keys):
+        sys.exit("bad report line: " + line)
+print(len(lines), "reports")
+)";
 
 double value(BaseDictionary* report, const char* key) {
     BaseObject* number = BaseDictionary::objectForCStringKey(report, key);
@@ -137,4 +153,78 @@ TEST_F(BridgeEndToEnd, AnIndependentClientWrittenFromTheProtocolGuideAgrees) {
     if (!toolAvailable("python3")) GTEST_SKIP() << "python3 is not installed: the independent client cannot run";
     ToolResult run = runTool("python3 '" + IndependentClient + "' 127.0.0.1 21777", "");
     EXPECT_EQ(run.exitCode, 0) << run.output;
+}
+
+TEST_F(BridgeEndToEnd, ReferenceClientBenchPrintsOrderedPercentilesAndARate) {
+    ToolResult run = runTool("'" + ClientProgram + "' --host 127.0.0.1 --bench 50", "");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    std::smatch found;
+    const std::regex line(
+        R"(requests 50  p50 ([0-9.]+) us  p90 ([0-9.]+) us  p99 ([0-9.]+) us  max ([0-9.]+) us  ([0-9]+) reports/s)");
+    ASSERT_TRUE(std::regex_search(run.output, found, line)) << run.output;
+    std::vector<double> figures;
+    for (size_t i = 1; i < found.size(); ++i) figures.push_back(std::stod(found[i]));
+    EXPECT_GT(figures[0], 0.0) << run.output;
+    EXPECT_LE(figures[0], figures[1]) << run.output;
+    EXPECT_LE(figures[1], figures[2]) << run.output;
+    EXPECT_LE(figures[2], figures[3]) << run.output;
+    EXPECT_GT(figures[4], 0.0) << run.output;
+}
+
+TEST_F(BridgeEndToEnd, ReferenceClientJsonLinesAreJsonWithTheTenValues) {
+    if (!toolAvailable("python3")) GTEST_SKIP() << "python3 is not installed: nothing to parse the lines with";
+    ToolResult run = runTool("'" + ClientProgram + "' --host 127.0.0.1 --json --count 3 --rate 20 >reports.txt" +
+                                 " && python3 check.py <reports.txt",
+                             "", {{"check.py", ReportLinesCheck}});
+    EXPECT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("3 reports"), std::string::npos) << run.output;
+}
+
+// The client polls until the bridge goes away under it: it ends with the lost-connection status and says
+// so in one line of its own.
+TEST_F(BridgeEndToEnd, ReferenceClientEndsWithOneLineWhenTheBridgeStops) {
+    SimHostProcess client(ClientProgram, {"--host", "127.0.0.1", "--json", "--rate", "20", "--count", "1200"});
+    ASSERT_TRUE(client.running()) << client.startError();
+    ASSERT_TRUE(client.expect("}")) << client.output() << client.errors();  // logged in and polling
+    host->send("click Stop Zephrane bridge");
+    ASSERT_TRUE(host->expect("simhost: clicked \"Stop Zephrane bridge\""));
+    EXPECT_EQ(client.waitForExit(), 2) << client.output() << client.errors();
+    EXPECT_EQ(client.errors(), "zephrane-client: logged in to \"X-Plane\"\nzephrane-client: connection lost\n");
+}
+
+// Whoever answers the client may be a stranger that merely advertised the service: a reply carrying a file
+// must not put that file on the client's disk.
+TEST(ReferenceClient, RefusesAFileInTheServersReply) {
+    // A listening socket standing in for the server, and an empty temporary directory for the client.
+    struct FakeServer {
+        AutoreleasePool pool;
+        std::filesystem::path directory = std::filesystem::temp_directory_path() /
+                                          ("zephrane-client-files-" + std::to_string(std::random_device()()));
+        IOSocketTCP* listener = newListener();
+        PeerCollector* peers = new PeerCollector(listener);
+        FakeServer() { std::filesystem::create_directories(directory); }
+        ~FakeServer() {
+            release(peers);
+            listener->close();
+            release(listener);
+            std::filesystem::remove_all(directory);
+        }
+    } server;
+    SimHostProcess client("/usr/bin/env", {"TMPDIR=" + server.directory.string(), ClientProgram, "--host",
+                                           "127.0.0.1", "--port", std::to_string(server.listener->boundPort()),
+                                           "--count", "1"});
+    ASSERT_TRUE(client.running()) << client.startError();
+    IOSocketTCP* peer = server.peers->waitForPeer(0);
+    ASSERT_NE(peer, nullptr);
+    // {"x": <file "dropped", 3 bytes "abc">} as the login reply.
+    auto record = [](const std::string& text) {
+        return std::string("\x0A\x00", 2) + static_cast<char>(text.size()) + text;
+    };
+    std::string attributes = std::string("\x15\x00\x02", 3) + record("fa_name") + record("dropped") +
+                             record("fa_size") + std::string("\x0C\x00\x03", 3);
+    std::string reply = std::string("\x15\x00\x01", 3) + record("x") + std::string("\x02\x00", 2) + attributes + "abc";
+    EXPECT_TRUE(peer->write(reply.data(), reply.size()));
+    EXPECT_EQ(client.waitForExit(), 2) << client.errors();
+    EXPECT_NE(client.errors().find("login no proper reply"), std::string::npos) << client.errors();
+    EXPECT_TRUE(std::filesystem::is_empty(server.directory)) << server.directory << " holds what the server sent";
 }

@@ -222,6 +222,28 @@ TEST_F(BridgeService, SeventeenClientsAtOnceTheEighteenthIsRefused) {
     for (auto& client : clients) EXPECT_NE(client->request(), nullptr);
 }
 
+// Adoption asks again through the overridable decision: a connection that became unwelcome during its
+// login is closed instead of kept.
+TEST_F(BridgeService, AdoptionAsksAgainWhetherTheConnectionMayStay) {
+    class AdmitsOnlyTheFirstAsk : public GPSBridge {
+    public:
+        AdmitsOnlyTheFirstAsk() : GPSBridge(0) {}
+        bool shouldAcceptConnection(DistantObjectsCenter* connection) override {
+            return ++asked == 1 && GPSBridge::shouldAcceptConnection(connection);
+        }
+        std::atomic<int> asked{0};
+    };
+    stopBridge();
+    auto* admitting = new AdmitsOnlyTheFirstAsk();
+    ProtocolClient client(admitting->listeningPort());
+    EXPECT_EQ(client.loginAsApp(), LoginOkCode);
+    EXPECT_TRUE(client.closedByPeer());
+    EXPECT_EQ(admitting->asked, 2);
+    EXPECT_EQ(admitting->clientCount(), 0u);
+    admitting->teardown();
+    release(admitting);
+}
+
 TEST_F(BridgeService, TeardownReturnsOnlyAfterEveryReceiveThreadHasEnded) {
     std::vector<std::unique_ptr<ProtocolClient>> clients;
     for (int i = 0; i < 4; ++i) clients.push_back(loggedInClient());
@@ -242,6 +264,22 @@ TEST_F(BridgeService, StoppingWithClientsClosesThemAllWithoutCloseCallbacks) {
     for (auto& client : clients) EXPECT_TRUE(client->closedByPeer());
     ProtocolClient late(port);
     EXPECT_FALSE(late.connected());
+}
+
+// A client that connects and never logs in holds the accept thread for up to the login deadline; stopping
+// the bridge must close it at once instead of waiting that long for the accept step.
+TEST_F(BridgeService, StoppingWhileAClientHoldsTheLoginQueueClosesItWithoutWaiting) {
+    std::vector<std::unique_ptr<ProtocolClient>> clients;
+    for (int i = 0; i < 2; ++i) clients.push_back(loggedInClient());
+    ProtocolClient silent(port);
+    ASSERT_TRUE(silent.connected());
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the accept thread is now waiting for it
+    auto started = std::chrono::steady_clock::now();
+    stopBridge();
+    // Far below the 5 s login deadline, and loose enough never to fail on a loaded machine.
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+    EXPECT_TRUE(silent.closedByPeer(std::chrono::seconds(1)));
+    for (auto& client : clients) EXPECT_TRUE(client->closedByPeer(std::chrono::seconds(1)));
 }
 
 TEST_F(BridgeService, StartStopCyclesWithClientsComingAndGoing) {

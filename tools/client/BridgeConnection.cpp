@@ -28,6 +28,9 @@ bool BridgeConnection::open(const std::string& address, uint16_t port) {
     auto* filter = new IOBufferFilter(socket_, 0, WriteBufferBytes);
     serializer_ = new BaseSerializer(filter);
     release(filter);
+    // The bridge never sends files, and the server may be anyone answering the advertisement: a file
+    // record ends the read instead of putting a file into the temporary directory.
+    serializer_->setAcceptsFileRecords(false);
     return true;
 }
 
