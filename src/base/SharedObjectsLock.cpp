@@ -1,9 +1,8 @@
 #include "base/SharedObjectsLock.h"
 
-// Made on first use and never destroyed: holders at namespace scope lock it from their destructors at
-// process exit, and a function-local static made after them would already be gone by then. The pointer
-// stays reachable, so it is no leak.
+// A function-local static: made on first use and destroyed at unload after every static object whose
+// construction used it first. Holders that lock it from their destructors call it in their constructors.
 std::recursive_mutex& sharedObjectsMutex() {
-    static auto* mutex = new std::recursive_mutex;
-    return *mutex;
+    static std::recursive_mutex mutex;
+    return mutex;
 }

@@ -14,7 +14,11 @@ namespace {
 // restarted bridge does not load the library again; the holder gives its reference back at unload.
 MDnsWrapper* sharedWrapper = nullptr;
 
+// The holder makes the module-wide mutex before itself, so that the mutex is destroyed after it: its
+// destructor still locks it at unload. (A mutex made with new and never freed would instead be lost each
+// time the simulator unloads the module.)
 struct SharedWrapperHolder {
+    SharedWrapperHolder() { sharedObjectsMutex(); }
     ~SharedWrapperHolder() {
         MDnsWrapper* wrapper = nullptr;
         {
