@@ -1,9 +1,9 @@
 #include "base/BaseDate.h"
 
-#include <bit>
 #include <cmath>
 
 #include "base/BaseString.h"
+#include "base/BitCast.h"
 #include "base/Description.h"
 #include "base/StringFormat.h"
 
@@ -67,7 +67,7 @@ int BaseDate::compare(const BaseObject* other) const {
 }
 
 uint32_t BaseDate::hash() const {
-    auto bits = std::bit_cast<uint64_t>(value_);
+    auto bits = bitCast<uint64_t>(value_);
     return static_cast<uint32_t>(bits) ^ static_cast<uint32_t>(bits >> 32);
 }
 

@@ -1,10 +1,10 @@
 #include "base/BaseNumber.h"
 
-#include <bit>
 #include <cmath>
 #include <limits>
 
 #include "base/BaseString.h"
+#include "base/BitCast.h"
 #include "base/Description.h"
 #include "base/StringFormat.h"
 
@@ -35,13 +35,13 @@ BaseNumber::BaseNumber(int32_t value) : BaseNumber(static_cast<int64_t>(value)) 
 
 BaseNumber::BaseNumber(int64_t value) : value_(static_cast<uint64_t>(value)), kind_(NumberInteger) {}
 
-BaseNumber::BaseNumber(double value) : value_(std::bit_cast<uint64_t>(value)), kind_(NumberReal) {}
+BaseNumber::BaseNumber(double value) : value_(bitCast<uint64_t>(value)), kind_(NumberReal) {}
 
 BaseNumber::BaseNumber(bool value) : BaseNumber(BooleanByte{static_cast<uint8_t>(value ? 1 : 0)}) {}
 
 BaseNumber::BaseNumber(BooleanByte value) : value_(value.byte), kind_(NumberBoolean) {}
 
-double BaseNumber::realValue() const { return std::bit_cast<double>(value_); }
+double BaseNumber::realValue() const { return bitCast<double>(value_); }
 
 bool BaseNumber::boolValue() const {
     switch (kind_) {

@@ -1,12 +1,12 @@
 #include "base/StringFormat.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdio>
 #include <cstring>
 
 #include "base/AutoreleasePool.h"
 #include "base/BaseString.h"
+#include "base/BitCast.h"
 
 namespace {
 
@@ -155,7 +155,7 @@ void convert(BaseString* target, const Conversion& conversion, FormatArguments& 
             return appendInteger(target, conversion, args.next());
         case 'e': case 'E': case 'f': case 'g': case 'G':
             return appendStandard(target, conversion, "", conversion.character,
-                                  std::bit_cast<double>(args.next()));
+                                  bitCast<double>(args.next()));
         case 'p': return appendPointer(target, args.next());
         case 't': return appendInt64(target, args.next());
         case 'P': return target->appendPathComponent(pointerFrom<const BaseString>(args.next()));

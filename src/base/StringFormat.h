@@ -6,13 +6,13 @@
 // argument left reads 0 (null), never foreign memory.
 #pragma once
 
-#include <bit>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
 
 #include "base/BaseString.h"
+#include "base/BitCast.h"
 
 // The argument slots of one formatting call, consumed in order.
 class FormatArguments {
@@ -36,7 +36,7 @@ uint64_t toSlot(T value) {
 
 template <std::floating_point T>
 uint64_t toSlot(T value) {
-    return std::bit_cast<uint64_t>(static_cast<double>(value));
+    return bitCast<uint64_t>(static_cast<double>(value));
 }
 
 template <class T>

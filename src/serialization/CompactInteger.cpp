@@ -1,7 +1,8 @@
 #include "serialization/CompactInteger.h"
 
-#include <bit>
 #include <limits>
+
+#include "base/BitCast.h"
 
 namespace {
 
@@ -54,8 +55,8 @@ bool decodeCompactInteger(unsigned char first, const unsigned char* extension, u
     return true;
 }
 
-int64_t encodeReal(double value) { return static_cast<int64_t>(byteReversed(std::bit_cast<uint64_t>(value))); }
+int64_t encodeReal(double value) { return static_cast<int64_t>(byteReversed(bitCast<uint64_t>(value))); }
 
-double decodeReal(int64_t encoded) { return std::bit_cast<double>(byteReversed(static_cast<uint64_t>(encoded))); }
+double decodeReal(int64_t encoded) { return bitCast<double>(byteReversed(static_cast<uint64_t>(encoded))); }
 
 bool isUnencodableReal(double value) { return encodeReal(value) == std::numeric_limits<int64_t>::min(); }

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 #include <fstream>
 #include <limits>
@@ -17,6 +16,7 @@
 #include "base/BaseNull.h"
 #include "base/BaseNumber.h"
 #include "base/BaseString.h"
+#include "base/BitCast.h"
 #include "base/Description.h"
 #include "serialization/BaseSerializer.h"
 #include "base/StringFormat.h"
@@ -78,7 +78,7 @@ private:
         return value == std::numeric_limits<int64_t>::min() ? 0 : value;
     }
     double real() {
-        double value = std::bit_cast<double>((static_cast<uint64_t>(random_()) << 32) | random_());
+        double value = bitCast<double>((static_cast<uint64_t>(random_()) << 32) | random_());
         if (pick(3) == 0) value = pick(1000) / 4.0;
         return isUnencodableReal(value) ? 0.5 : value;
     }
@@ -237,8 +237,8 @@ TEST(SerializerWriterCheck, GraphsTheFormCannotCarryWriteNothing) {
     };
     EXPECT_TRUE(refused(createAutoreleased<BaseObject>()));
     EXPECT_TRUE(refused(createAutoreleased<BaseNumber>(std::numeric_limits<int64_t>::min())));
-    EXPECT_TRUE(refused(createAutoreleased<BaseNumber>(std::bit_cast<double>(uint64_t{0x80}))));
-    EXPECT_TRUE(refused(createAutoreleased<BaseDate>(std::bit_cast<double>(uint64_t{0x80}))));
+    EXPECT_TRUE(refused(createAutoreleased<BaseNumber>(bitCast<double>(uint64_t{0x80}))));
+    EXPECT_TRUE(refused(createAutoreleased<BaseDate>(bitCast<double>(uint64_t{0x80}))));
     auto* dictionary = createAutoreleased<BaseDictionary>();
     dictionary->setObjectForKey(createAutoreleased<BaseObject>(), createAutoreleased<BaseString>("k"));
     EXPECT_TRUE(refused(dictionary));

@@ -1,9 +1,10 @@
 #include "DatarefTable.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+
+#include "NumberText.h"
 
 namespace {
 
@@ -25,12 +26,6 @@ constexpr KnownDataref KnownDatarefs[] = {
     {"sim/flightmodel/misc/slip", DatarefType::Float},
     {"sim/flightmodel/position/local az", DatarefType::Float},
 };
-
-bool parseNumber(const std::string& text, double& number) {
-    const char* end = text.data() + text.size();
-    auto [stop, error] = std::from_chars(text.data(), end, number);
-    return error == std::errc() && stop == end && std::isfinite(number);
-}
 
 bool fitsFloat(double number) { return std::fabs(number) <= std::numeric_limits<float>::max(); }
 
@@ -95,7 +90,7 @@ DatarefTable::SetResult DatarefTable::setFromText(const std::string& name, const
     Dataref* dataref = entryNamed(name);
     if (!dataref) return SetResult::UnknownName;
     double number = 0.0;
-    if (!parseNumber(text, number)) return SetResult::BadValue;
+    if (!parseFiniteNumber(text, number)) return SetResult::BadValue;
     if (dataref->type == DatarefType::Float && !fitsFloat(number)) return SetResult::BadValue;
     store(*dataref, number);
     return SetResult::Done;

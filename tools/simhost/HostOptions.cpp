@@ -1,14 +1,13 @@
 #include "HostOptions.h"
 
 #include <charconv>
-#include <cmath>
+
+#include "NumberText.h"
 
 namespace {
 
 bool parseSeconds(const std::string& text, double& seconds) {
-    const char* end = text.data() + text.size();
-    auto [stop, error] = std::from_chars(text.data(), end, seconds);
-    return error == std::errc() && stop == end && std::isfinite(seconds) && seconds > 0.0;
+    return parseFiniteNumber(text, seconds) && seconds > 0.0;
 }
 
 bool parseFrameRate(const std::string& text, int& rate) {
