@@ -13,7 +13,8 @@ MINGW_CXX := x86_64-w64-mingw32-g++-posix
 HAVE_MINGW := $(shell command -v $(MINGW_CXX) >/dev/null 2>&1 && echo yes)
 HAVE_WINE := $(shell command -v wine >/dev/null 2>&1 && echo yes)
 
-.PHONY: all build test test-stress test-sanitize test-tsan fuzz bench run package clean windows test-windows
+.PHONY: all build test test-stress test-sanitize test-tsan fuzz bench run package clean windows test-windows \
+        windows-module debian11 test-compat test-sdk
 
 all: build
 
@@ -77,27 +78,79 @@ bench: build
 run: build
 	build/tools/simhost/simhost --plugin build/Zephrane/lin_x64/Zephrane.xpl --start
 
-# The plug-in in the folder layout X-Plane loads, dist/Zephrane/lin_x64/Zephrane.xpl and (where MinGW-w64
-# is installed) dist/Zephrane/win_x64/Zephrane.xpl, zipped as dist/Zephrane.zip.
-package: build
-	rm -rf dist/Zephrane dist/Zephrane.zip
-	mkdir -p dist/Zephrane/lin_x64
-	cp build/Zephrane/lin_x64/Zephrane.xpl dist/Zephrane/lin_x64/
-ifeq ($(HAVE_MINGW),yes)
-	$(MAKE) --no-print-directory build-windows/CMakeCache.txt
-	cmake --build build-windows -j $(JOBS) --target zephrane_xpl
-	mkdir -p dist/Zephrane/win_x64
-	cp build-windows/Zephrane/win_x64/Zephrane.xpl dist/Zephrane/win_x64/
-else
-	@echo "$(MINGW_CXX) is not installed: dist/Zephrane holds no Windows module (win_x64)"
-endif
-	cd dist && if command -v zip >/dev/null; then zip -qr Zephrane.zip Zephrane; \
-	  else python3 -m zipfile -c Zephrane.zip Zephrane; fi
-	@echo "dist/Zephrane.zip: $$(cd dist && find Zephrane -name '*.xpl' | sort | tr '\n' ' ')"
+# ---- The pilot's package
 
-# The Windows build, cross-compiled with MinGW-w64 into build-windows: the module (also copied to
-# dist/Zephrane/win_x64/Zephrane.xpl), simhost.exe beside its XPLM_64.dll, zephrane-client.exe and the unit
-# tests (build-windows/windows-tests/*.exe).
+# The release Linux module is built against a Debian 11 tree (glibc 2.31, GCC 10's libstdc++) with the host's
+# clang, so that it loads on Ubuntu 20.04, Debian 11 and every later Linux. The tree is made once from
+# Debian's package archive and kept outside the clone; DEBIAN11_TREE names another.
+ZEPHRANE_CACHE ?= $(if $(HOME),$(HOME)/.cache/zephrane,$(CURDIR)/build-debian11)
+DEBIAN11_TREE ?= $(ZEPHRANE_CACHE)/debian11-bullseye-v1
+# Clang adds LIBRARY_PATH's folders to every link: none of the host's may reach a build against the tree.
+DEBIAN11_ENV := env -u LIBRARY_PATH
+
+$(DEBIAN11_TREE):
+	@bash tools/package/make_debian11_tree.sh $@
+
+build-debian11/CMakeCache.txt: | $(DEBIAN11_TREE)
+	$(DEBIAN11_ENV) cmake -S . -B build-debian11 $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/debian11-x86_64.cmake \
+	  -DZEPHRANE_DEBIAN11_TREE=$(DEBIAN11_TREE) -DZEPHRANE_TESTS=OFF
+
+# The module and the simhost that the compatibility test runs inside the tree.
+debian11: build-debian11/CMakeCache.txt
+	$(call werror_into,build-debian11)
+	$(DEBIAN11_ENV) cmake --build build-debian11 -j $(JOBS) --target zephrane_xpl simhost
+
+ifeq ($(HAVE_MINGW),yes)
+windows-module: build-windows/CMakeCache.txt
+	$(call werror_into,build-windows)
+	cmake --build build-windows -j $(JOBS) --target zephrane_xpl
+else
+windows-module:
+	@echo "The Windows module needs MinGW-w64 ($(MINGW_CXX), Debian g++-mingw-w64-x86-64-posix)"; exit 1
+endif
+
+# dist/Zephrane-<version>.zip: Zephrane/lin_x64 (the Debian 11 build) and Zephrane/win_x64, both without debug
+# information (kept in dist/symbols/), and the pilot's read-me (tools/package/make_package.sh).
+package: debian11 windows-module
+	bash tools/package/make_package.sh dist build-debian11/Zephrane/lin_x64/Zephrane.xpl \
+	  build-windows/Zephrane/win_x64/Zephrane.xpl
+
+# The package's members and symbols, then the packaged Linux module served from inside the Debian 11 tree
+# (needs root; skips and says why without it).
+test-compat: package build
+	python3 tests/package/check_package.py $(firstword $(wildcard dist/Zephrane-*.zip))
+	@bash tests/package/compat_test.sh $(DEBIAN11_TREE) build-debian11/tools/simhost/simhost \
+	  dist/Zephrane/lin_x64/Zephrane.xpl build/tools/client/zephrane-client; \
+	  status=$$?; [ $$status -eq 77 ] || exit $$status
+
+# Both modules built against the official X-Plane SDK's headers (the Windows one linked against its
+# XPLM_64.lib), and every XPLM function they import checked against the SDK's libraries.
+XPLM_SDK ?= $(abspath $(CURDIR)/../shared/xplane-sdk)
+HAVE_SDK := $(shell [ -f "$(XPLM_SDK)/CHeaders/XPLM/XPLMDefs.h" ] && echo yes)
+SDK_FLAGS := $(CMAKE_FLAGS) -DXPLM_SDK_DIR=$(XPLM_SDK) -DZEPHRANE_TESTS=OFF
+
+build-sdk-linux/CMakeCache.txt:
+	cmake -S . -B build-sdk-linux $(SDK_FLAGS)
+
+build-sdk-windows/CMakeCache.txt:
+	cmake -S . -B build-sdk-windows $(SDK_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+
+ifeq ($(HAVE_SDK)$(HAVE_MINGW),yesyes)
+test-sdk: build-sdk-linux/CMakeCache.txt build-sdk-windows/CMakeCache.txt
+	$(call werror_into,build-sdk-linux)
+	$(call werror_into,build-sdk-windows)
+	cmake --build build-sdk-linux -j $(JOBS) --target zephrane_xpl
+	cmake --build build-sdk-windows -j $(JOBS) --target zephrane_xpl
+	python3 tests/package/check_xplm_imports.py \
+	  build-sdk-linux/Zephrane/lin_x64/Zephrane.xpl $(XPLM_SDK)/Libraries/Lin/XPLM_64.so \
+	  build-sdk-windows/Zephrane/win_x64/Zephrane.xpl $(XPLM_SDK)/Libraries/Win/XPLM_64.lib
+else
+test-sdk:
+	@echo "SDK check skipped: $(if $(HAVE_SDK),,no X-Plane SDK at $(XPLM_SDK) (set XPLM_SDK) )$(if $(HAVE_MINGW),,$(MINGW_CXX) not installed)"
+endif
+
+# The Windows build, cross-compiled with MinGW-w64 into build-windows: the module, simhost.exe beside its
+# XPLM_64.dll, zephrane-client.exe and the unit tests (build-windows/windows-tests/*.exe).
 WINDOWS_TARGETS := zephrane_xpl simhost zephrane-client windows_tests
 
 build-windows/CMakeCache.txt:
@@ -106,8 +159,6 @@ build-windows/CMakeCache.txt:
 ifeq ($(HAVE_MINGW),yes)
 windows: build-windows/CMakeCache.txt
 	cmake --build build-windows -j $(JOBS) --target $(WINDOWS_TARGETS)
-	mkdir -p dist/Zephrane/win_x64
-	cp build-windows/Zephrane/win_x64/Zephrane.xpl dist/Zephrane/win_x64/
 else
 windows:
 	@echo "Windows build skipped: $(MINGW_CXX) (Debian g++-mingw-w64-x86-64-posix) is not installed"
@@ -125,4 +176,4 @@ test-windows:
 endif
 
 clean:
-	rm -rf build build-sanitize build-tsan build-fuzz build-windows dist
+	rm -rf build build-sanitize build-tsan build-fuzz build-windows build-debian11 build-sdk-linux build-sdk-windows dist
