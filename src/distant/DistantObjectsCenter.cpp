@@ -10,6 +10,7 @@
 #include "distant/DistantObjectDelegate.h"
 #include "distant/LoginManager.h"
 #include "distant/NotificationCenter.h"
+#include "distant/PendingLogin.h"
 #include "io/IOBufferFilter.h"
 #include "io/IOSocketTCP.h"
 #include "serialization/BaseSerializer.h"
@@ -87,6 +88,7 @@ DistantObjectsCenter* DistantObjectsCenter::createListeningCenter(uint16_t port,
         AutoreleasePool pool;
         socket->setServiceInfo(serviceInfo(serviceName, serviceType), 0);
     }
+    center->observing_ = true;
     sharedNotificationCenter()->addObserver(center, newClientNotification());
     socket->listen();  // a port that cannot be bound leaves the center silent
     release(socket);
@@ -120,20 +122,21 @@ void DistantObjectsCenter::sendObject(BaseObject* object) {
     serializer_->setRootObject(nullptr);
 }
 
-// A login still reading on the accept thread and the parked connections are closed first, so that the
-// wait for the accept step to finish is short and nothing this center accepted outlives it.
+// The pending logins and the parked connections are closed first, so that nothing this center accepted
+// outlives it and no login waits out its deadline.
 void DistantObjectsCenter::disconnect() {
     disconnectOthers();
-    sharedNotificationCenter()->removeObserver(this, newClientNotification());
+    if (observing_) sharedNotificationCenter()->removeObserver(this, newClientNotification());
     stream_->close();
     stopThread();
 }
 
+// Logins go first: one that ends meanwhile may still park its connection.
 void DistantObjectsCenter::disconnectOthers() {
+    abandonLogins();
     BaseArray* parked = nullptr;
     {
         std::lock_guard<std::mutex> guard(mutex_);
-        if (loginInProgress_) loginInProgress_->stream()->close();
         parked = pending_;
         pending_ = nullptr;
     }
@@ -141,16 +144,71 @@ void DistantObjectsCenter::disconnectOthers() {
     release(parked);
 }
 
+// Every login is woken first, then joined: a login thread holds a reference to itself while it runs, so
+// letting go of the list alone would not wait for it.
+void DistantObjectsCenter::abandonLogins() {
+    BaseArray* logins = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(loginsMutex_);
+        closing_ = true;
+        logins = logins_;
+        logins_ = nullptr;
+    }
+    for (BaseObject* login : BaseArrayEnumerator(logins)) static_cast<PendingLogin*>(login)->abandon();
+    for (BaseObject* login : BaseArrayEnumerator(logins)) static_cast<PendingLogin*>(login)->stopThread();
+    release(logins);
+}
+
+void DistantObjectsCenter::reapFinishedLogins() {
+    auto* ended = createAutoreleased<BaseArray>();
+    {
+        std::lock_guard<std::mutex> guard(loginsMutex_);
+        for (uint32_t i = logins_ ? logins_->count() : 0; i-- > 0;) {
+            auto* login = static_cast<PendingLogin*>(logins_->objectAtIndex(i));
+            if (!login->finished()) continue;
+            ended->addObject(login);
+            logins_->removeObjectAtIndex(i);
+        }
+    }
+    for (BaseObject* login : BaseArrayEnumerator(ended)) static_cast<PendingLogin*>(login)->stopThread();
+}
+
+// Only the accept thread adds logins, so the room made here is still there when the next one starts. The
+// oldest login is the first in the list; one whose object has arrived finishes in a moment and is passed by.
+void DistantObjectsCenter::makeRoomForLogin() {
+    PendingLogin* oldest = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(loginsMutex_);
+        if (!logins_ || logins_->count() < MostPendingLogins) return;
+        for (uint32_t i = 0; i < logins_->count() && !oldest; ++i) {
+            auto* login = static_cast<PendingLogin*>(logins_->objectAtIndex(i));
+            if (!login->waiting()) continue;
+            oldest = retain(login);
+            logins_->removeObjectAtIndex(i);
+        }
+    }
+    if (!oldest) return;
+    oldest->abandon();
+    oldest->stopThread();
+    release(oldest);
+}
+
+// The thread starts under the lock, so that a disconnect that takes the list finds it running and joins it.
+bool DistantObjectsCenter::startLogin(DistantObjectsCenter* connection) {
+    std::lock_guard<std::mutex> guard(loginsMutex_);
+    if (closing_ || (logins_ && logins_->count() >= MostPendingLogins)) return false;
+    if (!logins_) logins_ = new BaseArray();
+    auto* login = new PendingLogin(this, connection);
+    logins_->addObject(login);
+    release(login);
+    return login->startThread();
+}
+
 int32_t DistantObjectsCenter::observeNotification(BaseString*, BaseObject*, BaseObject* sender) {
     if (sender != stream_) return 0;
     AutoreleasePool pool;
     acceptNewestConnection();
     return 0;
-}
-
-void DistantObjectsCenter::trackLogin(DistantObjectsCenter* connection) {
-    std::lock_guard<std::mutex> guard(mutex_);
-    assignRetained(loginInProgress_, connection);
 }
 
 void DistantObjectsCenter::park(DistantObjectsCenter* connection) {
@@ -162,39 +220,50 @@ void DistantObjectsCenter::park(DistantObjectsCenter* connection) {
     connection->startThread();
 }
 
-// On the accept thread: the delegate's decision is taken before the login and carried into it, so a
-// refused client still hears its result code.
+// On the accept thread, which only hands the connection on: its login deadline counts from here. A
+// connection for which no login starts is closed by the release below, without a reply.
 void DistantObjectsCenter::acceptNewestConnection() {
     auto* socket = dynamic_cast<IOSocketTCP*>(stream_->clientAtIndex(stream_->clientCount() - 1));
     if (!socket) return;
     socket->setReadDeadline(std::chrono::steady_clock::now() + LoginDeadline);
     socket->enableKeepAlive(currentKeepAliveTiming());
     auto* connection = new DistantObjectsCenter(socket);
-    DistantObjectDelegate* delegate = delegate_.load();
-    bool refuse = delegate && !delegate->shouldAcceptConnection(connection);
     connection->setDeviceName(deviceName());
-    trackLogin(connection);
-    bool loggedIn = connection->runLoginHandshake(refuse);
-    trackLogin(nullptr);
-    socket->clearReadDeadline();
-    if (loggedIn) {
-        if ((delegate = delegate_.load())) {
-            connection->serializer()->setFileDirectory(serializer_->fileDirectory());
-            delegate->didAcceptConnection(connection);
-        } else {
-            park(connection);
-        }
-    }
-    release(connection);  // a connection nobody kept closes here
+    reapFinishedLogins();
+    makeRoomForLogin();
+    startLogin(connection);
+    release(connection);
 }
 
 // A peer that has not logged in may not put a file on this machine's disk: file records are refused until
 // the login succeeds.
-bool DistantObjectsCenter::runLoginHandshake(bool refuse) {
-    AutoreleasePool pool;
+BaseObject* DistantObjectsCenter::readLoginRequest() {
     serializer_->setAcceptsFileRecords(false);
     BaseObject* request = serializer_->readObject();
-    if (!hasClassName(request, "BaseDictionary")) return false;
+    stream_->clearReadDeadline();
+    if (hasClassName(request, "BaseDictionary")) return request;
+    stream_->close();
+    return nullptr;
+}
+
+// The delegate is asked for room only now that the login has arrived, and under the admission lock: with
+// logins read side by side, room found earlier could be taken by another login meanwhile. A refused client
+// still hears its result code.
+void DistantObjectsCenter::admit(DistantObjectsCenter* connection, BaseObject* request) {
+    std::lock_guard<std::mutex> guard(admissionMutex_);
+    DistantObjectDelegate* delegate = delegate_.load();
+    bool refuse = delegate && !delegate->shouldAcceptConnection(connection);
+    if (!connection->answerLogin(request, refuse)) return;
+    if ((delegate = delegate_.load())) {
+        connection->serializer()->setFileDirectory(serializer_->fileDirectory());
+        delegate->didAcceptConnection(connection);
+    } else {
+        park(connection);
+    }
+}
+
+bool DistantObjectsCenter::answerLogin(BaseObject* request, bool refuse) {
+    AutoreleasePool pool;
     auto* login = static_cast<BaseDictionary*>(request);
     LoginResult code = LoginRefused;
     if (!refuse) {

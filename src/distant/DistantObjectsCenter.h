@@ -4,10 +4,12 @@
 // one object after another and hands each to its delegate.
 //
 // The same class plays two roles. A listening center owns the listening socket: for each accepted socket
-// (announced by "NEW_CLIENT_CONNECTED_NOTIFICATION" on the accept thread) it makes a per-connection center,
-// runs the login on it and hands it to the delegate, or parks it among the pending connections when there
-// is no delegate. A per-connection center reads requests on its own thread and sends replies with
-// sendObject. The delegate is never retained: it clears itself from every center before it goes away.
+// (announced by "NEW_CLIENT_CONNECTED_NOTIFICATION" on the accept thread) it makes a per-connection center
+// and starts its login (a PendingLogin, on a thread of its own, so that logins are read side by side and
+// the accept thread only accepts); once the login object has arrived it answers it and hands the
+// connection to the delegate, or parks it among the pending connections when there is no delegate. A
+// per-connection center reads requests on its own thread and sends replies with sendObject. The delegate
+// is never retained: it clears itself from every center before it goes away.
 #pragma once
 
 #include <atomic>
@@ -32,6 +34,9 @@ public:
     // Accepted connections probe a silent peer after 30 s and close after three unanswered probes 10 s
     // apart, so a client that vanished without closing frees its place within about a minute.
     static constexpr KeepAliveTiming ConnectionKeepAlive{30, 10, 3};
+    // Logins read at once. When a connection arrives while this many wait, the one that has waited longest
+    // is closed without a reply to make room: a burst of silent peers cannot keep out an app that logs in.
+    static constexpr uint32_t MostPendingLogins = 32;
 
     explicit DistantObjectsCenter(IOSocketTCP* stream);
     ~DistantObjectsCenter() override;
@@ -50,10 +55,15 @@ public:
     // Encodes object and sends it at once; a failed send is noticed by the next read.
     void sendObject(BaseObject* object);
     // Stops observing new connections, closes the socket and stops the receive thread (without waiting
-    // for it when called on that thread). Harmless when repeated.
+    // for it when called on that thread). A listening center first ends its pending logins, without waiting
+    // for their deadlines. Harmless when repeated.
     void disconnect();
-    // The server side of the login on a new connection; true when the client is let in.
-    bool runLoginHandshake(bool refuse);
+    // On a new connection, before login: its first object, which must arrive by the read deadline set at
+    // accept; null (and the connection closed) when it does not, or when it is not a dictionary.
+    BaseObject* readLoginRequest();
+    // On the listening center, from a login's thread: answers the login request read on connection and, when
+    // the client is let in, hands the connection to the delegate (or parks it).
+    void admit(DistantObjectsCenter* connection, BaseObject* request);
 
     IOSocketTCP* stream() const { return stream_; }
     BaseSerializer* serializer() const { return serializer_; }
@@ -72,17 +82,33 @@ protected:
 
 private:
     void acceptNewestConnection();
+    // True when a login started for connection; false beyond MostPendingLogins or while disconnecting.
+    bool startLogin(DistantObjectsCenter* connection);
+    // Joins and lets go of the logins whose threads have ended.
+    void reapFinishedLogins();
+    // When MostPendingLogins wait, closes and joins the one that has waited longest.
+    void makeRoomForLogin();
+    void abandonLogins();
+    // The server side of the login; true when the client is let in.
+    bool answerLogin(BaseObject* request, bool refuse);
     void park(DistantObjectsCenter* connection);
-    void trackLogin(DistantObjectsCenter* connection);
     void disconnectOthers();
 
     IOSocketTCP* stream_;
     BaseSerializer* serializer_;
     uint16_t port_ = 0;
+    // Only a listening center observes new connections. A per-connection center, which may go away on a
+    // login's thread while the accept thread delivers a notification, never touches the observer list.
+    bool observing_ = false;
     std::atomic<DistantObjectDelegate*> delegate_{nullptr};
-    std::mutex mutex_;  // guards deviceName_, pending_ and loginInProgress_
+    std::mutex mutex_;  // guards deviceName_ and pending_
     BaseString* deviceName_;
     BaseArray* pending_ = nullptr;
-    DistantObjectsCenter* loginInProgress_ = nullptr;
+    std::mutex loginsMutex_;
+    BaseArray* logins_ = nullptr;  // the PendingLogins not yet joined; guarded by loginsMutex_
+    bool closing_ = false;         // no login starts any more; guarded by loginsMutex_
+    // Held while one login is answered and adopted, so that logins ending together cannot both take the
+    // last place the delegate has.
+    std::mutex admissionMutex_;
     std::mutex sendMutex_;
 };

@@ -5,7 +5,8 @@
 //
 // The accept loop runs with the socket lock held and wakes at least every 2 s to see a stop request;
 // close also wakes it at once, so stopping a listening socket does not wait out the 2 s. A new peer is
-// handled (observers of the new-client notification run) on the accept thread, with the lock held.
+// announced (observers of the new-client notification run) on the accept thread, with the lock held, so
+// observers only hand the peer on. The backlog takes a burst of connections while the thread is busy.
 // Reads and writes of accepted sockets take no lock; close may come from any thread, and the OS handle is
 // only given back once no read or write uses it any more. A listening socket's accept thread holds a
 // reference to it: close it before letting it go.
@@ -28,7 +29,7 @@ class MDnsWrapper;
 class IOSocketAbstract : public IODriverAbstract {
 public:
     static constexpr int BufferBytes = 524288;
-    static constexpr int Backlog = 5;
+    static constexpr int Backlog = 64;
     static constexpr int AcceptWakeMilliseconds = 2000;
 
     IOSocketAbstract();

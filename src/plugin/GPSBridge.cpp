@@ -145,9 +145,9 @@ bool GPSBridge::shouldAcceptConnection(DistantObjectsCenter*) {
 }
 
 // The connection joins the list before its receive thread starts, so that one closing at once is found
-// there and removed, and never holds a place it no longer uses. Only this thread adds to the list, so room
-// found by shouldAcceptConnection is still there when the connection is added; the list can only shrink
-// meanwhile, or go away when teardown takes it.
+// there and removed, and never holds a place it no longer uses. The listening center admits one login at
+// a time, so room found by shouldAcceptConnection is still there when the connection is added; the list can
+// only shrink meanwhile, or go away when teardown takes it.
 void GPSBridge::didAcceptConnection(DistantObjectsCenter* connection) {
     joinFinished();
     bool kept = shouldAcceptConnection(connection);

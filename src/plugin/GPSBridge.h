@@ -5,11 +5,11 @@
 // each connection's own thread and forgets a client when its connection ends. BridgeSwitch creates it on
 // the start command and tears it down, then releases it, on stop.
 //
-// Threads: construction and teardown run on the simulator's main thread; admission on the accept thread;
-// requests and closes on each connection's receive thread. A connection whose client left moves from the
-// client list to the finished list and is joined later (at the next admission, or by teardown), so that
-// teardown returns only once every receive thread has ended. Both lists are guarded by one lock, never held
-// across a disconnect. The bridge owns the listening center, both lists (each holding a reference to its
+// Threads: construction and teardown run on the simulator's main thread; admission on the login threads,
+// one login at a time; requests and closes on each connection's receive thread. A connection whose client
+// left moves from the client list to the finished list and is joined later (at the next admission, or by
+// teardown), so that teardown returns only once every receive thread has ended. Both lists are guarded by
+// one lock, never held across a disconnect. The bridge owns the listening center, both lists (each holding a reference to its
 // connections), the DebugManager and the position snapshot.
 #pragma once
 

@@ -28,7 +28,7 @@ constexpr int FloodRequests = 50000;
 constexpr std::chrono::milliseconds ByteInterval{5};
 constexpr std::chrono::milliseconds BriefWait{300};
 constexpr std::chrono::seconds FloodObservation{2};
-// A login may wait behind peers that hold the bridge's one login queue up to their 5-second deadline.
+// Logins are read side by side, but a login's reply may be slow while dozens of peers load the machine.
 constexpr std::chrono::seconds QueuedLoginLimit{30};
 constexpr std::chrono::seconds ClosingLimit{10};
 constexpr int LoginBadPassword = 2;
@@ -89,7 +89,7 @@ void pollWell(std::unique_ptr<ProtocolClient> client, const std::atomic<bool>& s
     }
 }
 
-// Peers that never log in properly: each holds the login queue no longer than its own bytes or the
+// Peers that never log in properly: each holds its own pending login no longer than its own bytes or the
 // login deadline allow.
 void breakLogins(uint16_t port) {
     AutoreleasePool threadPool;

@@ -33,8 +33,7 @@ public:
     int32_t login(const char* userAgent, const char* password, const char* username = nullptr,
                   const char* protocolVersion = nullptr);
     int32_t loginAsApp() { return login(AppUserAgent, nullptr); }
-    // How long login waits for its reply (5 s unless set): longer where other peers may hold the bridge's
-    // login queue.
+    // How long login waits for its reply (5 s unless set): longer where the machine is loaded by many peers.
     void setLoginReplyLimit(std::chrono::milliseconds limit) { loginReplyLimit_ = limit; }
     // The reply dictionary of the last login (autoreleased), or null.
     BaseDictionary* lastLoginReply() const { return lastReply_; }

@@ -1,0 +1,40 @@
+#include "distant/PendingLogin.h"
+
+#include "distant/DistantObjectsCenter.h"
+#include "io/IOSocketTCP.h"
+
+PendingLogin::PendingLogin(DistantObjectsCenter* listener, DistantObjectsCenter* connection)
+    : BaseThread(true, false), listener_(listener), connection_(retain(connection)) {}
+
+PendingLogin::~PendingLogin() {
+    stopThread();
+    release(connection_);
+}
+
+const char* PendingLogin::className() const { return "PendingLogin"; }
+
+void PendingLogin::abandon() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    if (connection_) connection_->stream()->close();
+}
+
+bool PendingLogin::waiting() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return connection_ != nullptr;
+}
+
+DistantObjectsCenter* PendingLogin::takeConnection() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    DistantObjectsCenter* connection = connection_;
+    connection_ = nullptr;
+    return connection;
+}
+
+// Reading needs no lock: only this thread changes connection_, and abandon only closes its stream. A
+// connection that nobody keeps closes when it is released here.
+void PendingLogin::threadMethod() {
+    BaseObject* request = connection_->readLoginRequest();
+    DistantObjectsCenter* connection = takeConnection();
+    if (request) listener_->admit(connection, request);
+    release(connection);
+}
