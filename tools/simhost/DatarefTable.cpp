@@ -54,10 +54,11 @@ XPLMDataRef DatarefTable::find(const char* name) {
     return nullptr;
 }
 
-DatarefTable::Dataref* DatarefTable::entryFor(XPLMDataRef handle) const {
+const DatarefTable::Dataref* DatarefTable::entryFor(XPLMDataRef handle, DatarefType type) const {
     auto number = reinterpret_cast<uintptr_t>(handle);
     if (number == 0 || number > datarefs_.size()) return nullptr;
-    return const_cast<Dataref*>(&datarefs_[number - 1]);
+    const Dataref& dataref = datarefs_[number - 1];
+    return dataref.type == type ? &dataref : nullptr;
 }
 
 DatarefTable::Dataref* DatarefTable::entryNamed(const std::string& name) const {
@@ -68,11 +69,15 @@ DatarefTable::Dataref* DatarefTable::entryNamed(const std::string& name) const {
 }
 
 double DatarefTable::getDouble(XPLMDataRef handle) const {
-    const Dataref* dataref = entryFor(handle);
+    const Dataref* dataref = entryFor(handle, DatarefType::Double);
     return dataref ? dataref->value.load() : 0.0;
 }
 
-float DatarefTable::getFloat(XPLMDataRef handle) const { return narrow(getDouble(handle)); }
+// A float dataref holds a value that is already a float, so the conversion is exact.
+float DatarefTable::getFloat(XPLMDataRef handle) const {
+    const Dataref* dataref = entryFor(handle, DatarefType::Float);
+    return dataref ? static_cast<float>(dataref->value.load()) : 0.0f;
+}
 
 void DatarefTable::store(Dataref& dataref, double value) {
     if (dataref.type == DatarefType::Float) value = narrow(value);
