@@ -13,7 +13,8 @@ struct KnownDataref {
     DatarefType type;
 };
 
-// The aircraft's position and attitude, as X-Plane names and types them.
+// The aircraft's position, attitude and acceleration, as X-Plane names and types them: a plug-in that finds
+// a dataref here finds it in X-Plane, and one X-Plane lacks is missing here too.
 constexpr KnownDataref KnownDatarefs[] = {
     {"sim/flightmodel/position/latitude", DatarefType::Double},
     {"sim/flightmodel/position/longitude", DatarefType::Double},
@@ -24,7 +25,9 @@ constexpr KnownDataref KnownDatarefs[] = {
     {"sim/flightmodel/position/phi", DatarefType::Float},
     {"sim/flightmodel/position/psi", DatarefType::Float},
     {"sim/flightmodel/misc/slip", DatarefType::Float},
-    {"sim/flightmodel/position/local az", DatarefType::Float},
+    {"sim/flightmodel/position/local_ax", DatarefType::Float},
+    {"sim/flightmodel/position/local_ay", DatarefType::Float},
+    {"sim/flightmodel/position/local_az", DatarefType::Float},
 };
 
 bool fitsFloat(double number) { return std::fabs(number) <= std::numeric_limits<float>::max(); }
