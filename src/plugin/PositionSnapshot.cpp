@@ -7,6 +7,14 @@ namespace {
 // A flight loop result asking to be called again at the next frame.
 constexpr float EveryFrame = -1.0f;
 
+// The field's dataref, under its earlier name where the simulator has that one; null when it has neither.
+XPLMDataRef findDataref(const PositionField& field) {
+    if (field.earlierDataref) {
+        if (XPLMDataRef earlier = XPLMFindDataRef(field.earlierDataref)) return earlier;
+    }
+    return XPLMFindDataRef(field.dataref);
+}
+
 // A dataref the simulator does not know reads as 0 without handing it a null handle.
 double readDataref(XPLMDataRef handle, DatarefReading reading) {
     if (!handle) return 0.0;
@@ -19,7 +27,7 @@ PositionSnapshot::~PositionSnapshot() { stop(); }
 
 void PositionSnapshot::start() {
     if (running_) return;
-    for (size_t i = 0; i < PositionFieldCount; ++i) handles_[i] = XPLMFindDataRef(PositionFields[i].dataref);
+    for (size_t i = 0; i < PositionFieldCount; ++i) handles_[i] = findDataref(PositionFields[i]);
     refresh();
     XPLMRegisterFlightLoopCallback(refreshEachFrame, EveryFrame, this);
     running_ = true;

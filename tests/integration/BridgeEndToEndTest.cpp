@@ -85,17 +85,20 @@ protected:
 
 }  // namespace
 
+// accelerationZ comes from X-Plane's local_az: a value set there arrives in the report.
 TEST_F(BridgeEndToEnd, ReportsCarryTheSimulatorsValuesEvenBackToBack) {
     setDataref("sim/flightmodel/position/latitude", "46.5");
     setDataref("sim/flightmodel/position/groundspeed", "51.2");
+    setDataref("sim/flightmodel/position/local_az", "-2.75");
     ProtocolClient client(BridgePort);
     ASSERT_EQ(client.loginAsApp(), 0);
     BaseDictionary* report = nullptr;
-    for (int i = 0; i < 100 && (!report || value(report, "latitude") != 46.5); ++i) {
+    for (int i = 0; i < 100 && (!report || value(report, "accelerationZ") != -2.75); ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));  // the next frame takes the snapshot
         report = client.request();
     }
     ASSERT_NE(report, nullptr);
+    EXPECT_EQ(value(report, "accelerationZ"), -2.75);
     EXPECT_EQ(value(report, "latitude"), 46.5);
     EXPECT_EQ(value(report, "speed"), static_cast<double>(51.2f));
     for (int i = 0; i < 100; ++i) {

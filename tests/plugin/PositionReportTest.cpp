@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,7 +38,7 @@ const SetValue DistinctValues[] = {
     {"sim/flightmodel/position/phi", 12.7, "roll", static_cast<double>(12.7f)},
     {"sim/flightmodel/position/psi", 268.1, "yaw", static_cast<double>(268.1f)},
     {"sim/flightmodel/misc/slip", 0.4, "slip", static_cast<double>(0.4f)},
-    {"sim/flightmodel/position/local az", -0.98, "accelerationZ", static_cast<double>(-0.98f)},
+    {"sim/flightmodel/position/local_az", -0.98, "accelerationZ", static_cast<double>(-0.98f)},
 };
 
 void setEveryDataref(double value) {
@@ -63,6 +66,20 @@ BaseDictionary* filledInOrder(const std::vector<const char*>& keys) {
     auto* dictionary = createAutoreleased<BaseDictionary>();
     for (const char* key : keys) dictionary->setDoubleForKey(0.0, createAutoreleased<BaseString>(key), true);
     return dictionary;
+}
+
+// X-Plane's datarefs by name, each with its type as the list names it ("double", "float"), read from the list
+// the build names; empty when it cannot be read.
+std::map<std::string, std::string> xplaneDatarefs() {
+    std::map<std::string, std::string> types;
+    std::ifstream list(ZEPHRANE_XPLANE_DATAREFS);
+    for (std::string line; std::getline(list, line);) {
+        if (line.empty() || line.front() == '#') continue;
+        std::istringstream columns(line);
+        std::string name, type;
+        if (std::getline(columns, name, '\t') && std::getline(columns, type, '\t') && name != "name") types[name] = type;
+    }
+    return types;
 }
 
 }  // namespace
@@ -117,11 +134,14 @@ TEST_F(PositionSnapshotTest, EachFrameRefreshesTheValuesAndReportsBetweenFramesA
     EXPECT_EQ(speedIn(BridgeSwitch::current()->buildPositionReport()), 30.0);
 }
 
+// Once per start: each dataref's name, after its earlier name, which simhost (like X-Plane) does not have.
 TEST_F(PositionSnapshotTest, HandlesAreLookedUpOncePerStart) {
+    uint64_t names = 0;
+    for (const PositionField& field : PositionFields) names += field.earlierDataref ? 2 : 1;
     uint64_t before = simulator().datarefs.lookups();
     BridgeSwitch::start();
     for (int i = 0; i < 100; ++i) runFrame();
-    EXPECT_EQ(simulator().datarefs.lookups() - before, PositionFieldCount);
+    EXPECT_EQ(simulator().datarefs.lookups() - before, names);
 }
 
 TEST_F(PositionSnapshotTest, FlightLoopRunsExactlyWhileTheBridgeRuns) {
@@ -174,4 +194,40 @@ TEST_F(PositionSnapshotTest, ThreadGuardCountsACallFromAnotherThread) {
     std::thread caller([] { XPLMFindDataRef("sim/flightmodel/position/latitude"); });
     caller.join();
     EXPECT_EQ(newViolations(), 1u);
+}
+
+// In X-Plane a name it does not have finds no handle and a getter of the other type reads 0, both silently:
+// the report would carry 0 for ever. simhost answers the same way, so only X-Plane's own names and types pass.
+using XPlaneDatarefs = SimulatorFixture;
+
+TEST_F(XPlaneDatarefs, TheBridgeReadsEachValueUnderXPlanesNameWithTheGetterOfItsType) {
+    std::map<std::string, std::string> xplane = xplaneDatarefs();
+    if (xplane.empty()) GTEST_SKIP() << "X-Plane's dataref list " << ZEPHRANE_XPLANE_DATAREFS << " cannot be read";
+    for (const PositionField& field : PositionFields) {
+        auto listed = xplane.find(field.dataref);
+        ASSERT_NE(listed, xplane.end()) << field.dataref << " is not an X-Plane dataref";
+        EXPECT_EQ(listed->second, field.reading == DatarefReading::Double ? "double" : "float") << field.dataref;
+        EXPECT_NE(XPLMFindDataRef(field.dataref), nullptr) << field.dataref;
+    }
+    EXPECT_EQ(XPLMFindDataRef("sim/flightmodel/position/local az"), nullptr);
+}
+
+TEST_F(XPlaneDatarefs, SimhostOffersOnlyXPlanesDatarefsEachReadOnlyByTheGetterOfItsType) {
+    std::map<std::string, std::string> xplane = xplaneDatarefs();
+    if (xplane.empty()) GTEST_SKIP() << "X-Plane's dataref list " << ZEPHRANE_XPLANE_DATAREFS << " cannot be read";
+    for (const std::string& name : simulator().datarefs.names()) {
+        EXPECT_EQ(xplane.count(name), 1u) << name << " is not an X-Plane dataref";
+    }
+    constexpr double Value = 2.5;  // exact as a float
+    for (const auto& [name, type] : xplane) {
+        ASSERT_TRUE(type == "double" || type == "float") << name << " has type " << type;
+        XPLMDataRef handle = XPLMFindDataRef(name.c_str());
+        ASSERT_NE(handle, nullptr) << name;
+        ASSERT_TRUE(simulator().datarefs.set(name, Value)) << name;
+        bool isDouble = type == "double";
+        EXPECT_EQ(XPLMGetDatad(handle), isDouble ? Value : 0.0) << name;
+        EXPECT_EQ(XPLMGetDataf(handle), isDouble ? 0.0f : static_cast<float>(Value)) << name;
+    }
+    EXPECT_EQ(XPLMGetDatad(nullptr), 0.0);
+    EXPECT_EQ(XPLMGetDataf(nullptr), 0.0f);
 }

@@ -43,3 +43,7 @@ zephrane_add_test_suite(test_distant distant)
 # The plug-in's code, linked straight against simhost's XPLM objects.
 zephrane_add_test_suite(test_plugin plugin)
 target_link_libraries(test_plugin PRIVATE zephrane_plugin_objects zephrane_simhost_xplm)
+# X-Plane's dataref list, as the Linux suite reads it (the check skips where the file cannot be read).
+set(ZEPHRANE_XPLANE_DATAREFS ${CMAKE_SOURCE_DIR}/../shared/xplane-datarefs.tsv CACHE FILEPATH
+    "X-Plane's dataref list (name, type, units; tab-separated)")
+target_compile_definitions(test_plugin PRIVATE ZEPHRANE_XPLANE_DATAREFS="${ZEPHRANE_XPLANE_DATAREFS}")

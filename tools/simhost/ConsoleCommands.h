@@ -5,7 +5,7 @@
 //   click <item text>            choose the menu item with this text
 //   handler <menu title> <ref>   call a menu's handler with any item reference, as a stray item would
 //   enable | disable             enable or disable every plug-in
-//   set <dataref> <value>        freeze the flight model and set a dataref (the name may hold a space)
+//   set <dataref> <value>        freeze the flight model and set a dataref (the value is the last word)
 //   datarefs                     list the datarefs and their values
 //   freeze | fly                 stop or resume the flight model
 //   status                       print the status line now

@@ -13,7 +13,8 @@ struct KnownDataref {
     DatarefType type;
 };
 
-// The aircraft's position and attitude, as X-Plane names and types them.
+// The aircraft's position, attitude and acceleration, as X-Plane names and types them: a plug-in that finds
+// a dataref here finds it in X-Plane, and one X-Plane lacks is missing here too.
 constexpr KnownDataref KnownDatarefs[] = {
     {"sim/flightmodel/position/latitude", DatarefType::Double},
     {"sim/flightmodel/position/longitude", DatarefType::Double},
@@ -24,7 +25,9 @@ constexpr KnownDataref KnownDatarefs[] = {
     {"sim/flightmodel/position/phi", DatarefType::Float},
     {"sim/flightmodel/position/psi", DatarefType::Float},
     {"sim/flightmodel/misc/slip", DatarefType::Float},
-    {"sim/flightmodel/position/local az", DatarefType::Float},
+    {"sim/flightmodel/position/local_ax", DatarefType::Float},
+    {"sim/flightmodel/position/local_ay", DatarefType::Float},
+    {"sim/flightmodel/position/local_az", DatarefType::Float},
 };
 
 bool fitsFloat(double number) { return std::fabs(number) <= std::numeric_limits<float>::max(); }
@@ -54,10 +57,11 @@ XPLMDataRef DatarefTable::find(const char* name) {
     return nullptr;
 }
 
-DatarefTable::Dataref* DatarefTable::entryFor(XPLMDataRef handle) const {
+const DatarefTable::Dataref* DatarefTable::entryFor(XPLMDataRef handle, DatarefType type) const {
     auto number = reinterpret_cast<uintptr_t>(handle);
     if (number == 0 || number > datarefs_.size()) return nullptr;
-    return const_cast<Dataref*>(&datarefs_[number - 1]);
+    const Dataref& dataref = datarefs_[number - 1];
+    return dataref.type == type ? &dataref : nullptr;
 }
 
 DatarefTable::Dataref* DatarefTable::entryNamed(const std::string& name) const {
@@ -68,11 +72,15 @@ DatarefTable::Dataref* DatarefTable::entryNamed(const std::string& name) const {
 }
 
 double DatarefTable::getDouble(XPLMDataRef handle) const {
-    const Dataref* dataref = entryFor(handle);
+    const Dataref* dataref = entryFor(handle, DatarefType::Double);
     return dataref ? dataref->value.load() : 0.0;
 }
 
-float DatarefTable::getFloat(XPLMDataRef handle) const { return narrow(getDouble(handle)); }
+// A float dataref holds a value that is already a float, so the conversion is exact.
+float DatarefTable::getFloat(XPLMDataRef handle) const {
+    const Dataref* dataref = entryFor(handle, DatarefType::Float);
+    return dataref ? static_cast<float>(dataref->value.load()) : 0.0f;
+}
 
 void DatarefTable::store(Dataref& dataref, double value) {
     if (dataref.type == DatarefType::Float) value = narrow(value);

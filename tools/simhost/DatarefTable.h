@@ -1,6 +1,7 @@
 // DatarefTable: the simulator variables simhost offers, each with its X-Plane name and type. Plug-ins find
 // them with XPLMFindDataRef and read them with XPLMGetDatad or XPLMGetDataf; the flight model and the
-// console's set command write them. A handle is a small number, so a null or foreign handle reads as 0.
+// console's set command write them. As in X-Plane, a name it does not hold has no handle, and a read through
+// a null or foreign handle, or with the getter of the other type, returns 0. A handle is a small number.
 // Values are atomics: a read from a wrong thread is reported by the thread guard, never a data race.
 #pragma once
 
@@ -23,7 +24,7 @@ public:
     // Null for a name the table does not hold. Every call is counted.
     XPLMDataRef find(const char* name);
     uint64_t lookups() const { return lookups_.load(); }
-    // Float datarefs are widened, double ones narrowed, as the SDK converts between the two.
+    // Only a double dataref reads through getDouble and only a float one through getFloat; any other read is 0.
     double getDouble(XPLMDataRef handle) const;
     float getFloat(XPLMDataRef handle) const;
 
@@ -41,7 +42,8 @@ private:
         std::atomic<double> value{0.0};
     };
 
-    Dataref* entryFor(XPLMDataRef handle) const;
+    // The dataref behind handle when it has this type, else null.
+    const Dataref* entryFor(XPLMDataRef handle, DatarefType type) const;
     Dataref* entryNamed(const std::string& name) const;
     static void store(Dataref& dataref, double value);
 

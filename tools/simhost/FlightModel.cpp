@@ -41,6 +41,18 @@ double normalizedDegrees(double angle) {
     return angle < 0.0 ? angle + 360.0 : angle;
 }
 
+// The velocity of flight along course at groundSpeed, climbing at climb.
+LocalVector localVelocity(double groundSpeed, double course, double climb) {
+    double north = groundSpeed * std::cos(radians(course));
+    double east = groundSpeed * std::sin(radians(course));
+    return {east, climb, -north};
+}
+
+// The mean acceleration that takes before to after in seconds.
+LocalVector acceleration(const LocalVector& before, const LocalVector& after, double seconds) {
+    return {(after.x - before.x) / seconds, (after.y - before.y) / seconds, (after.z - before.z) / seconds};
+}
+
 // How long a turn at the circuit's bank and speed takes to reverse the course.
 double turnSeconds() { return std::numbers::pi * CruiseSpeed / (Gravity * std::tan(radians(TurnBank))); }
 
@@ -52,8 +64,8 @@ void FlightModel::reset() {
     time_ = 0.0;
     frozen_ = false;
     state_ = AircraftState{StartLatitude, StartLongitude, CircuitElevation, CruiseSpeed, StartCourse,
-                           CruisePitch, 0.0, StartCourse, 0.0, 0.0};
-    southSpeed_ = -CruiseSpeed * std::cos(radians(StartCourse));
+                           CruisePitch, 0.0, StartCourse, 0.0, LocalVector{}};
+    velocity_ = localVelocity(CruiseSpeed, StartCourse, waveRate(ElevationSwing, ElevationPeriod, time_));
     writeDatarefs();
 }
 
@@ -83,16 +95,15 @@ void FlightModel::steer(double seconds) {
 }
 
 void FlightModel::move(double seconds) {
-    double course = radians(state_.course);
-    double north = state_.groundSpeed * std::cos(course);
-    double east = state_.groundSpeed * std::sin(course);
-    state_.latitude += degrees(north * seconds / EarthRadius);
-    state_.longitude += degrees(east * seconds / (EarthRadius * std::cos(radians(state_.latitude))));
-    state_.elevation = CircuitElevation + wave(ElevationSwing, ElevationPeriod, time_);
     double climb = waveRate(ElevationSwing, ElevationPeriod, time_);
+    LocalVector velocity = localVelocity(state_.groundSpeed, state_.course, climb);
+    double north = -velocity.z;
+    state_.latitude += degrees(north * seconds / EarthRadius);
+    state_.longitude += degrees(velocity.x * seconds / (EarthRadius * std::cos(radians(state_.latitude))));
+    state_.elevation = CircuitElevation + wave(ElevationSwing, ElevationPeriod, time_);
     state_.pitch = CruisePitch + degrees(std::atan2(climb, state_.groundSpeed));
-    state_.accelerationZ = (-north - southSpeed_) / seconds;
-    southSpeed_ = -north;
+    state_.acceleration = acceleration(velocity_, velocity, seconds);
+    velocity_ = velocity;
 }
 
 void FlightModel::writeDatarefs() const {
@@ -105,5 +116,7 @@ void FlightModel::writeDatarefs() const {
     datarefs_.set("sim/flightmodel/position/phi", state_.roll);
     datarefs_.set("sim/flightmodel/position/psi", state_.heading);
     datarefs_.set("sim/flightmodel/misc/slip", state_.slip);
-    datarefs_.set("sim/flightmodel/position/local az", state_.accelerationZ);
+    datarefs_.set("sim/flightmodel/position/local_ax", state_.acceleration.x);
+    datarefs_.set("sim/flightmodel/position/local_ay", state_.acceleration.y);
+    datarefs_.set("sim/flightmodel/position/local_az", state_.acceleration.z);
 }

@@ -1,11 +1,19 @@
 // FlightModel: the scripted aircraft simhost flies. It flies a racetrack circuit: straight legs and
 // 180-degree banked turns at a nearly constant ground speed, with a slow climb and descent, a slight
 // crab and slip and light turbulence, so that every one of the ten position values keeps moving. Each
-// step writes the new values into the dataref table. Frozen, it leaves the datarefs as they are, so that
-// values set by hand stay; flying again continues from the model's own state.
+// step writes the new values into the dataref table, with the aircraft's acceleration in X-Plane's local
+// frame: its change of velocity over the step, gravity not included. Frozen, it leaves the datarefs as they
+// are, so that values set by hand stay; flying again continues from the model's own state.
 #pragma once
 
 #include "DatarefTable.h"
+
+// A vector in X-Plane's local OpenGL frame: x points east, y up and z south.
+struct LocalVector {
+    double x;
+    double y;
+    double z;
+};
 
 struct AircraftState {
     double latitude;       // degrees
@@ -17,7 +25,7 @@ struct AircraftState {
     double roll;           // degrees, right wing down positive
     double heading;        // degrees true, where the nose points
     double slip;           // degrees
-    double accelerationZ;  // metres per second squared along the local z axis (south)
+    LocalVector acceleration;  // metres per second squared
 };
 
 class FlightModel {
@@ -42,6 +50,6 @@ private:
     DatarefTable& datarefs_;
     AircraftState state_{};
     double time_ = 0.0;
-    double southSpeed_ = 0.0;
+    LocalVector velocity_{};  // metres per second, at the end of the last step
     bool frozen_ = false;
 };
