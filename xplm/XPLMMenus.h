@@ -8,6 +8,14 @@ extern "C" {
 
 typedef void* XPLMMenuID;
 
+// The mark beside a menu item: none, an unlit one, or a lit one.
+enum {
+    xplm_Menu_NoCheck = 0,
+    xplm_Menu_Unchecked = 1,
+    xplm_Menu_Checked = 2,
+};
+typedef int XPLMMenuCheck;
+
 // Called with the menu reference given to XPLMCreateMenu and the item reference of the chosen item.
 typedef void (*XPLMMenuHandler_f)(void* inMenuRef, void* inItemRef);
 
@@ -20,6 +28,9 @@ XPLMMenuID XPLMCreateMenu(const char* inName, XPLMMenuID inParentMenu, int inPar
 
 // Appends an item and returns its index in the menu.
 int XPLMAppendMenuItem(XPLMMenuID inMenu, const char* inItemName, void* inItemRef, int inDeprecatedAndIgnored);
+
+// Sets the mark beside item index of inMenu.
+void XPLMCheckMenuItem(XPLMMenuID inMenu, int index, XPLMMenuCheck inCheck);
 
 #ifdef __cplusplus
 }

@@ -9,27 +9,33 @@
 #include "base/BaseDictionaryEnumerator.h"
 #include "base/BaseString.h"
 #include "base/StringFormat.h"
-#include "distant/MDnsWrapper.h"
+#include "discovery/ServiceAdvertisement.h"
 
 namespace {
 
-// How long the simulator's thread may wait for the DNS-SD service to confirm a registration.
-constexpr int RegistrationReplyMilliseconds = 5000;
 // A pause after an accept or wait that failed for a passing reason, so that it cannot spin.
 constexpr auto TransientFailurePause = std::chrono::milliseconds(10);
 constexpr int32_t LongestWaitSeconds = 2147483;  // the longest wait that still fits in milliseconds
-constexpr uint32_t LongestTxtValue = 255;
 
 std::atomic<bool> socketsStarted{false};
 
 int millisecondsFor(int32_t seconds) { return std::clamp(seconds, 0, LongestWaitSeconds) * 1000; }
 
-void ignoreRegistrationReply(DNSServiceRef, DNSServiceFlags, DNSServiceErrorType, const char*, const char*,
-                             const char*, void*) {}
-
 BaseString* serviceString(BaseDictionary* info, const char* key) {
     BaseObject* value = BaseDictionary::objectForCStringKey(info, key);
     return hasClassName(value, "BaseString") ? static_cast<BaseString*>(value) : nullptr;
+}
+
+// The TXT entries of the service info whose keys and values are strings, in the dictionary's order.
+std::vector<std::pair<std::string, std::string>> txtEntries(BaseDictionary* info) {
+    std::vector<std::pair<std::string, std::string>> entries;
+    auto* found = BaseDictionary::objectForCStringKey(info, "SOCKET_TXT_RECORD_ENTRIES");
+    if (!hasClassName(found, "BaseDictionary")) return entries;
+    for (BaseDictionaryEnumerator e(static_cast<BaseDictionary*>(found)); !e.atEnd(); e.advance()) {
+        if (!hasClassName(e.key(), "BaseString") || !hasClassName(e.value(), "BaseString")) continue;
+        entries.emplace_back(static_cast<BaseString*>(e.key())->chars(), static_cast<BaseString*>(e.value())->chars());
+    }
+    return entries;
 }
 
 }  // namespace
@@ -296,68 +302,43 @@ uint16_t IOSocketAbstract::boundPort() {
     return addressPort(bound);
 }
 
-void IOSocketAbstract::addTxtEntries(MDnsWrapper* wrapper) {
-    auto* entries = BaseDictionary::objectForCStringKey(serviceInfo_, "SOCKET_TXT_RECORD_ENTRIES");
-    if (!hasClassName(entries, "BaseDictionary")) return;
-    for (BaseDictionaryEnumerator e(static_cast<BaseDictionary*>(entries)); !e.atEnd(); e.advance()) {
-        if (!hasClassName(e.key(), "BaseString") || !hasClassName(e.value(), "BaseString")) continue;
-        auto* value = static_cast<BaseString*>(e.value());
-        if (value->length() > LongestTxtValue) continue;  // does not fit the 8-bit length
-        wrapper->txtSetValueFunction()(&txtRecord_, static_cast<BaseString*>(e.key())->chars(),
-                                       static_cast<uint8_t>(value->length()), value->chars());
-    }
-}
-
-// Waits, for a bounded time, for the DNS-SD service's answer before reading it, so that a daemon that
-// never answers cannot freeze the simulator's thread.
-bool IOSocketAbstract::waitForRegistrationReply(MDnsWrapper* wrapper) {
-    if (wrapper->socketFunction()) {
-        int descriptor = wrapper->socketFunction()(registration_);
-        if (descriptor < 0) return false;
-        if (!(waitForSocket(descriptor, SocketReadable, RegistrationReplyMilliseconds, nullptr) & SocketReadable)) {
-            return false;
-        }
-    }
-    return wrapper->processResultFunction()(registration_) == kDNSServiceErr_NoError;
-}
-
 bool IOSocketAbstract::registerService() {
     AutoreleasePool pool;
     unregisterService();
     const char* protocol = serviceProtocol();
-    dnsWrapper_ = sharedMDnsWrapper();
-    if (!dnsWrapper_ || !protocol) return false;
-    MDnsWrapper* wrapper = dnsWrapper_;
-    if (!wrapper->canRegister()) return false;
-    wrapper->txtCreateFunction()(&txtRecord_, 512, nullptr);
-    txtRecordMade_ = true;
-    addTxtEntries(wrapper);
     BaseString* type = serviceString(serviceInfo_, "MDNS_SERVICE_TYPE");
     BaseString* name = serviceString(serviceInfo_, "MDNS_SERVICE_NAME");
-    if (!type || !name) return false;
-    BaseString* registrationType = stringWithFormat("_%S.%s.", type, protocol);
-    uint16_t port = port_ != 0 ? port_ : boundPort();
-    DNSServiceErrorType error = wrapper->registerFunction()(
-        &registration_, 0, 0, name->chars(), registrationType->chars(), nullptr, nullptr, toNetworkOrder(port),
-        wrapper->txtLengthFunction()(&txtRecord_), wrapper->txtBytesFunction()(&txtRecord_),
-        ignoreRegistrationReply, this);
-    if (error != kDNSServiceErr_NoError) {
-        registration_ = nullptr;
-        return false;
-    }
-    serviceRegistered_ = waitForRegistrationReply(wrapper);
-    return serviceRegistered_;
+    if (!protocol || !type || !name) return false;
+    ServiceDescription service;
+    service.name = name->chars();
+    service.type = stringWithFormat("_%S.%s", type, protocol)->chars();
+    service.port = port_ != 0 ? port_ : boundPort();
+    service.txt = txtEntries(serviceInfo_);
+    auto* advertisement = new ServiceAdvertisement(std::move(service), makeAdvertisingBackends());
+    std::lock_guard<std::mutex> guard(advertisementMutex_);
+    advertisement_ = advertisement;
+    return advertisement->start();
 }
 
 bool IOSocketAbstract::unregisterService() {
-    if (dnsWrapper_ && dnsWrapper_->isLoaded()) {
-        if (registration_ && dnsWrapper_->deallocateFunction()) dnsWrapper_->deallocateFunction()(registration_);
-        if (txtRecordMade_ && dnsWrapper_->txtDeallocateFunction()) dnsWrapper_->txtDeallocateFunction()(&txtRecord_);
+    ServiceAdvertisement* advertisement = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(advertisementMutex_);
+        advertisement = advertisement_;
+        advertisement_ = nullptr;
     }
-    registration_ = nullptr;
-    txtRecordMade_ = false;
-    serviceRegistered_ = false;
-    release(dnsWrapper_);
-    dnsWrapper_ = nullptr;
+    if (advertisement) advertisement->stop();
+    release(advertisement);
     return true;
+}
+
+bool IOSocketAbstract::isServiceRegistered(std::chrono::milliseconds limit) {
+    ServiceAdvertisement* advertisement = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(advertisementMutex_);
+        advertisement = retain(advertisement_);
+    }
+    bool published = advertisement && advertisement->waitForOutcome(limit) == ServiceAdvertisement::State::Published;
+    release(advertisement);
+    return published;
 }

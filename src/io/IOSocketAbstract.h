@@ -1,7 +1,8 @@
-// IOSocketAbstract: an IPv4 socket as a driver. It connects as a client, or binds, listens and accepts
+// IOSocketAbstract: a stream socket as a driver. It connects as a client, or binds, listens and accepts
 // peers on its driver thread; it reads and writes with optional time-outs; a listening socket can announce
 // itself through DNS-SD (service info keys "MDNS_SERVICE_NAME", "MDNS_SERVICE_TYPE",
-// "SOCKET_TXT_RECORD_ENTRIES").
+// "SOCKET_TXT_RECORD_ENTRIES"): the announcement runs on a thread of its own (ServiceAdvertisement), so
+// listening and closing never wait for the DNS-SD daemon.
 //
 // The accept loop runs with the socket lock held and wakes at least every 2 s to see a stop request;
 // close also wakes it at once, so stopping a listening socket does not wait out the 2 s. A new peer is
@@ -18,13 +19,12 @@
 #include <mutex>
 #include <string>
 
-#include "distant/DnsSdApi.h"
 #include "io/IODriverAbstract.h"
 #include "io/SharedSocketHandle.h"
 
 class BaseDictionary;
 class BaseString;
-class MDnsWrapper;
+class ServiceAdvertisement;
 
 class IOSocketAbstract : public IODriverAbstract {
 public:
@@ -60,6 +60,8 @@ public:
     BaseString* peerAddress();
     // The port the socket is bound to (useful after listening on port 0), or 0.
     uint16_t boundPort();
+    // Starts announcing the service of the service info (returns at once; false when there is nothing to
+    // announce); stopping withdraws it in the background. Listening and closing call them.
     bool registerService();
     bool unregisterService();
     // Until cleared, reads that would wait without limit wait only until deadline; a read still waiting
@@ -70,8 +72,8 @@ public:
     // the timing's silence and unanswered probes, reads fail and the socket closes as for any lost peer.
     bool enableKeepAlive(const KeepAliveTiming& timing);
 
-    // Whether the last registration was confirmed by the DNS-SD service.
-    bool isServiceRegistered() const { return serviceRegistered_; }
+    // Whether the DNS-SD service has confirmed the announcement; waits for its outcome at most limit.
+    bool isServiceRegistered(std::chrono::milliseconds limit = std::chrono::milliseconds(0));
 
 protected:
     SharedSocketHandle& socketHandle() { return socket_; }
@@ -86,8 +88,6 @@ private:
     // The body of both reads: until *count bytes arrived, or only until the first receive brought some.
     bool receive(void* destination, uint64_t* count, int32_t seconds, bool firstBytesSuffice);
     void closeSocketLocked();
-    void addTxtEntries(MDnsWrapper* wrapper);
-    bool waitForRegistrationReply(MDnsWrapper* wrapper);
 
     std::string host_;
     bool hasHost_ = false;
@@ -98,11 +98,8 @@ private:
     std::recursive_mutex socketLock_;
     BaseDictionary* serviceInfo_ = nullptr;
     uint32_t maximumClients_ = 0;
-    DNSServiceRef registration_ = nullptr;
-    TXTRecordRef txtRecord_ = {};
-    bool txtRecordMade_ = false;
-    bool serviceRegistered_ = false;
-    MDnsWrapper* dnsWrapper_ = nullptr;
+    std::mutex advertisementMutex_;
+    ServiceAdvertisement* advertisement_ = nullptr;  // guarded by advertisementMutex_
     std::unique_ptr<WakeChannel> wake_;
     std::atomic<bool> stopRequested_{false};
     std::atomic<int64_t> readDeadline_{0};  // steady-clock milliseconds; 0 means none

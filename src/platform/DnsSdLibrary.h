@@ -1,4 +1,5 @@
-// Where the platform keeps its DNS-SD client library, and how it is prepared for loading.
+// Where the platform keeps its DNS-SD libraries, and how they are prepared for loading: the DNS-SD client
+// library (Avahi's compatibility library, or Bonjour's dnssd.dll) and, on Linux, Avahi's own client library.
 #pragma once
 
 // The name the library is loaded by.
@@ -9,3 +10,11 @@ void setDnsSdLibraryName(const char* name);
 // Anything the platform needs before loading it (Avahi's compatibility layer, for one, prints a warning
 // into the host's console unless told not to).
 void prepareDnsSdLibrary();
+
+// Avahi's own client library and the common library it needs (libavahi-client.so.3, libavahi-common.so.3),
+// or null where the platform has no Avahi. Tests may name others (null restores the platform's own).
+const char* avahiClientLibraryName();
+const char* avahiCommonLibraryName();
+void setAvahiLibraryNames(const char* client, const char* common);
+// What the pilot installs or starts so that the bridge can be advertised.
+const char* dnsSdInstallHint();

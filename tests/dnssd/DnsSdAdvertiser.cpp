@@ -2,6 +2,7 @@
 // script can look at the network with a real DNS-SD browser:
 //   prints "listening <port> registered=<0|1>", then on "withdraw" destroys the socket and prints
 //   "withdrawn"; ends on "quit" or at the end of input.
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -28,7 +29,8 @@ int main(int argc, char** argv) {
     socket->setAddress(nullptr, port);
     socket->setServiceInfo(info, 0);
     bool listening = socket->listen();
-    bool registered = listening && socket->isServiceRegistered();
+    // The announcement runs on a thread of its own: wait for the daemon's answer.
+    bool registered = listening && socket->isServiceRegistered(std::chrono::seconds(20));
     std::printf("listening %u registered=%d\n", listening ? socket->boundPort() : 0, registered ? 1 : 0);
     std::fflush(stdout);
     for (std::string line; std::getline(std::cin, line);) {

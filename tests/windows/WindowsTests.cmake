@@ -40,6 +40,7 @@ zephrane_add_test_suite(test_thread thread)
 zephrane_add_test_suite(test_serialization serialization)
 zephrane_add_test_suite(test_file file)
 zephrane_add_test_suite(test_distant distant)
+zephrane_add_test_suite(test_discovery discovery)
 # The plug-in's code, linked straight against simhost's XPLM objects.
 zephrane_add_test_suite(test_plugin plugin)
 target_link_libraries(test_plugin PRIVATE zephrane_plugin_objects zephrane_simhost_xplm)

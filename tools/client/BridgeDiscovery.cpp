@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "distant/MDnsWrapper.h"
+#include "discovery/MDnsWrapper.h"
 #include "platform/Socket.h"
 
 namespace {

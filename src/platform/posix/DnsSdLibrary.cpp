@@ -10,6 +10,11 @@ namespace {
 constexpr const char* PlatformLibrary = "libdns_sd.so.1";
 std::atomic<const char*> libraryName{PlatformLibrary};
 std::once_flag environmentPrepared;
+// Avahi's own client library, on every desktop that runs avahi-daemon.
+constexpr const char* PlatformAvahiClient = "libavahi-client.so.3";
+constexpr const char* PlatformAvahiCommon = "libavahi-common.so.3";
+std::atomic<const char*> avahiClientName{PlatformAvahiClient};
+std::atomic<const char*> avahiCommonName{PlatformAvahiCommon};
 
 }  // namespace
 
@@ -22,3 +27,14 @@ void setDnsSdLibraryName(const char* name) { libraryName.store(name ? name : Pla
 void prepareDnsSdLibrary() {
     std::call_once(environmentPrepared, [] { setenv("AVAHI_COMPAT_NOWARN", "1", 0); });
 }
+
+const char* avahiClientLibraryName() { return avahiClientName.load(); }
+
+const char* avahiCommonLibraryName() { return avahiCommonName.load(); }
+
+void setAvahiLibraryNames(const char* client, const char* common) {
+    avahiClientName.store(client ? client : PlatformAvahiClient);
+    avahiCommonName.store(common ? common : PlatformAvahiCommon);
+}
+
+const char* dnsSdInstallHint() { return "install and start avahi-daemon"; }

@@ -16,3 +16,14 @@ void setDnsSdLibraryName(const char* name) { libraryName.store(name ? name : Pla
 
 // Bonjour's library needs nothing before it is loaded.
 void prepareDnsSdLibrary() {}
+
+// Windows has no Avahi.
+const char* avahiClientLibraryName() { return nullptr; }
+
+const char* avahiCommonLibraryName() { return nullptr; }
+
+void setAvahiLibraryNames(const char*, const char*) {}
+
+const char* dnsSdInstallHint() {
+    return "install Bonjour (Bonjour Print Services for Windows), or use Windows 10 version 1809 or later";
+}

@@ -1,4 +1,4 @@
-#include "distant/MDnsWrapper.h"
+#include "discovery/MDnsWrapper.h"
 
 #include <cstring>
 #include <mutex>

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "base/BaseObject.h"
-#include "distant/DnsSdApi.h"
+#include "discovery/DnsSdApi.h"
 
 class DynamicLibrary;
 

@@ -1,0 +1,69 @@
+#include "base/PilotLog.h"
+
+#include <chrono>
+#include <deque>
+#include <mutex>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto PeerWindow = std::chrono::seconds(1);
+
+struct WaitingLines {
+    std::mutex mutex;
+    std::deque<std::string> lines;
+    Clock::time_point windowStart;
+    int peerLinesInWindow = 0;
+    uint64_t heldBack = 0;
+
+    void add(const std::string& line) {
+        if (lines.size() == PilotLog::MostWaitingLines) lines.pop_front();
+        lines.push_back(line);
+    }
+
+    // Peer lines are counted in windows of a second; those held back in a window that is over are summed up.
+    void closeWindowIfOver(Clock::time_point now) {
+        if (now - windowStart < PeerWindow) return;
+        if (heldBack > 0) {
+            add(std::to_string(heldBack) + (heldBack == 1 ? " more client event" : " more client events") +
+                " not shown");
+        }
+        heldBack = 0;
+        peerLinesInWindow = 0;
+        windowStart = now;
+    }
+};
+
+WaitingLines& waiting() {
+    static WaitingLines lines;
+    return lines;
+}
+
+}  // namespace
+
+void PilotLog::write(const std::string& line) {
+    WaitingLines& log = waiting();
+    std::lock_guard<std::mutex> guard(log.mutex);
+    log.add(line);
+}
+
+void PilotLog::writeForPeer(const std::string& line) {
+    WaitingLines& log = waiting();
+    std::lock_guard<std::mutex> guard(log.mutex);
+    log.closeWindowIfOver(Clock::now());
+    if (log.peerLinesInWindow < PeerLinesPerSecond) {
+        ++log.peerLinesInWindow;
+        log.add(line);
+    } else {
+        ++log.heldBack;
+    }
+}
+
+std::vector<std::string> PilotLog::take() {
+    WaitingLines& log = waiting();
+    std::lock_guard<std::mutex> guard(log.mutex);
+    log.closeWindowIfOver(Clock::now());
+    std::vector<std::string> taken(log.lines.begin(), log.lines.end());
+    log.lines.clear();
+    return taken;
+}

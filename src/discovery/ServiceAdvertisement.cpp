@@ -1,0 +1,100 @@
+#include "discovery/ServiceAdvertisement.h"
+
+#include "base/PilotLog.h"
+#include "platform/DnsSdLibrary.h"
+
+ServiceAdvertisement::ServiceAdvertisement(ServiceDescription service,
+                                           std::vector<std::unique_ptr<AdvertisingBackend>> backends)
+    : BaseThread(true, false), service_(std::move(service)), backends_(std::move(backends)) {}
+
+ServiceAdvertisement::~ServiceAdvertisement() { stopThread(); }
+
+const char* ServiceAdvertisement::className() const { return "ServiceAdvertisement"; }
+
+bool ServiceAdvertisement::start() { return startThread(); }
+
+void ServiceAdvertisement::stop() {
+    AdvertisingBackend* trying = nullptr;
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        stopRequested_ = true;
+        trying = trying_;
+        if (trying) trying->cancel();
+    }
+    changed_.notify_all();
+}
+
+ServiceAdvertisement::State ServiceAdvertisement::state() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return state_;
+}
+
+ServiceAdvertisement::State ServiceAdvertisement::waitForOutcome(std::chrono::milliseconds limit) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait_for(lock, limit, [this] { return state_ != State::Registering || stopRequested_; });
+    return state_;
+}
+
+std::string ServiceAdvertisement::publishedName() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return publishedName_;
+}
+
+void ServiceAdvertisement::setState(State state) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        state_ = state;
+    }
+    changed_.notify_all();
+}
+
+bool ServiceAdvertisement::stopRequested() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return stopRequested_;
+}
+
+AdvertisingBackend* ServiceAdvertisement::publishThroughFirstThatCan(std::string* reasons) {
+    for (auto& backend : backends_) {
+        {
+            std::lock_guard<std::mutex> guard(mutex_);
+            if (stopRequested_) return nullptr;
+            trying_ = backend.get();
+        }
+        std::string name;
+        std::string detail;
+        AdvertisingBackend::Outcome outcome = backend->publish(service_, &name, &detail);
+        std::lock_guard<std::mutex> guard(mutex_);
+        trying_ = nullptr;
+        if (outcome == AdvertisingBackend::Outcome::Published) {
+            publishedName_ = name;
+            return backend.get();
+        }
+        *reasons += (reasons->empty() ? "" : "; ") + detail;
+    }
+    return nullptr;
+}
+
+// Nothing is said of a registration that a stop overtook: the bridge has already said it stopped.
+void ServiceAdvertisement::threadMethod() {
+    std::string reasons;
+    AdvertisingBackend* published = publishThroughFirstThatCan(&reasons);
+    bool stopped = stopRequested();
+    if (published && !stopped) reportPublished(*published);
+    if (!published && !stopped) reportNotPublished(reasons);
+    setState(published ? State::Published : State::NotPublished);
+    if (published) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return stopRequested_; });
+    }
+    if (published) published->withdraw();
+    setState(State::Stopped);
+}
+
+void ServiceAdvertisement::reportPublished(const AdvertisingBackend& backend) {
+    PilotLog::write("advertised as \"" + publishedName() + "\" through " + backend.name());
+}
+
+void ServiceAdvertisement::reportNotPublished(const std::string& reasons) {
+    PilotLog::write("not advertised, so apps will not find the simulator by themselves (" + reasons + "): " +
+                    dnsSdInstallHint());
+}

@@ -1,0 +1,57 @@
+// ServiceAdvertisement: a service announced by DNS-SD from a thread of its own, so that no daemon, however
+// slow or frozen, holds up the thread that starts or stops it. The thread tries the platform's backends in
+// order until one publishes, says in the pilot's log what came of it, waits for stop, withdraws and ends.
+// start and stop both return at once: the thread holds a reference to this object until it has ended, so
+// the owner lets go right after stop, and the thread finishes a withdrawal (or a registration still under
+// way) in the background. The module's unload waits for it, bounded by the library's own time-out.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "base/BaseObject.h"
+#include "discovery/AdvertisingBackend.h"
+#include "thread/BaseThread.h"
+
+class ServiceAdvertisement : public BaseObject, public BaseThread {
+public:
+    enum class State { Registering, Published, NotPublished, Stopped };
+
+    // Uses backends in their order; makeAdvertisingBackends gives the platform's.
+    ServiceAdvertisement(ServiceDescription service, std::vector<std::unique_ptr<AdvertisingBackend>> backends);
+    ~ServiceAdvertisement() override;
+
+    const char* className() const override;
+    bool start();
+    void stop();
+
+    State state();
+    // Waits until the registration has an outcome (or stop came), at most limit. For tools and tests.
+    State waitForOutcome(std::chrono::milliseconds limit);
+    // The name published (the daemon may have chosen another on a collision); empty until published.
+    std::string publishedName();
+
+protected:
+    void threadMethod() override;
+
+private:
+    // Tries each backend in turn; the one that published, or null with every reason in reasons.
+    AdvertisingBackend* publishThroughFirstThatCan(std::string* reasons);
+    void setState(State state);
+    bool stopRequested();
+    void reportPublished(const AdvertisingBackend& backend);
+    void reportNotPublished(const std::string& reasons);
+
+    ServiceDescription service_;
+    std::vector<std::unique_ptr<AdvertisingBackend>> backends_;
+    std::mutex mutex_;  // guards the fields below
+    std::condition_variable changed_;
+    State state_ = State::Registering;
+    bool stopRequested_ = false;
+    AdvertisingBackend* trying_ = nullptr;  // the backend publishing now, which stop cancels
+    std::string publishedName_;
+};

@@ -1,0 +1,14 @@
+// The simulator's utility functions the plug-in calls, with the C signatures of the X-Plane SDK. The host
+// process (X-Plane, or simhost) defines them; the plug-in leaves them undefined and the loader resolves them.
+#pragma once
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Appends inString to the simulator's Log.txt, as it stands (the caller ends its lines with a newline).
+void XPLMDebugString(const char* inString);
+
+#ifdef __cplusplus
+}
+#endif
