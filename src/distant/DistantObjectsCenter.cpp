@@ -7,6 +7,7 @@
 #include "base/BaseNumber.h"
 #include "base/BaseString.h"
 #include "base/InternString.h"
+#include "base/PilotLog.h"
 #include "distant/DistantObjectDelegate.h"
 #include "distant/LoginManager.h"
 #include "distant/NotificationCenter.h"
@@ -71,6 +72,7 @@ DistantObjectsCenter::~DistantObjectsCenter() {
     delegate_.store(nullptr);
     stopThread();
     release(deviceName_);
+    release(peerName_);
     release(pending_);
     release(serializer_);
     release(stream_);
@@ -108,6 +110,11 @@ void DistantObjectsCenter::setDeviceName(BaseString* name) {
 BaseString* DistantObjectsCenter::deviceName() {
     std::lock_guard<std::mutex> guard(mutex_);
     return autorelease(retain(deviceName_));
+}
+
+BaseString* DistantObjectsCenter::peerName() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return peerName_ ? autorelease(retain(peerName_)) : constantString("?"_lit);
 }
 
 BaseArray* DistantObjectsCenter::pendingConnections() {
@@ -229,6 +236,7 @@ void DistantObjectsCenter::acceptNewestConnection() {
     socket->enableKeepAlive(currentKeepAliveTiming());
     auto* connection = new DistantObjectsCenter(socket);
     connection->setDeviceName(deviceName());
+    connection->peerName_ = retain(socket->peerAddress());  // no other thread knows the connection yet
     reapFinishedLogins();
     makeRoomForLogin();
     startLogin(connection);
@@ -246,6 +254,11 @@ BaseObject* DistantObjectsCenter::readLoginRequest() {
     return nullptr;
 }
 
+void DistantObjectsCenter::reportRefusal(DistantObjectsCenter* connection, int32_t code) {
+    PilotLog::writeForPeer(std::string("client ") + connection->peerName()->chars() + " refused: " +
+                           std::to_string(code) + ", " + loginResultMeaning(code));
+}
+
 // The delegate is asked for room only now that the login has arrived, and under the admission lock: with
 // logins read side by side, room found earlier could be taken by another login meanwhile. A refused client
 // still hears its result code.
@@ -253,7 +266,11 @@ void DistantObjectsCenter::admit(DistantObjectsCenter* connection, BaseObject* r
     std::lock_guard<std::mutex> guard(admissionMutex_);
     DistantObjectDelegate* delegate = delegate_.load();
     bool refuse = delegate && !delegate->shouldAcceptConnection(connection);
-    if (!connection->answerLogin(request, refuse)) return;
+    int32_t code = connection->answerLogin(request, refuse);
+    if (code != LoginOk) {
+        reportRefusal(connection, code);
+        return;
+    }
     if ((delegate = delegate_.load())) {
         connection->serializer()->setFileDirectory(serializer_->fileDirectory());
         delegate->didAcceptConnection(connection);
@@ -262,7 +279,7 @@ void DistantObjectsCenter::admit(DistantObjectsCenter* connection, BaseObject* r
     }
 }
 
-bool DistantObjectsCenter::answerLogin(BaseObject* request, bool refuse) {
+int32_t DistantObjectsCenter::answerLogin(BaseObject* request, bool refuse) {
     AutoreleasePool pool;
     auto* login = static_cast<BaseDictionary*>(request);
     LoginResult code = LoginRefused;
@@ -279,7 +296,7 @@ bool DistantObjectsCenter::answerLogin(BaseObject* request, bool refuse) {
     reply->setObjectForCStringKey(createAutoreleased<BaseNumber>(static_cast<int32_t>(code)), "Result");
     sendObject(reply);
     if (code == LoginOk) serializer_->setAcceptsFileRecords(true);
-    return code == LoginOk;
+    return code;
 }
 
 void DistantObjectsCenter::threadMethod() {

@@ -51,6 +51,9 @@ public:
     void setDeviceName(BaseString* name);
     // The name announced to clients at login (autoreleased).
     BaseString* deviceName();
+    // An accepted connection's peer address as text, kept from its acceptance so that it can still be named
+    // after the socket closed (autoreleased; "?" when unknown).
+    BaseString* peerName();
 
     // Encodes object and sends it at once; a failed send is noticed by the next read.
     void sendObject(BaseObject* object);
@@ -89,9 +92,11 @@ private:
     // When MostPendingLogins wait, closes and joins the one that has waited longest.
     void makeRoomForLogin();
     void abandonLogins();
-    // The server side of the login; true when the client is let in.
-    bool answerLogin(BaseObject* request, bool refuse);
+    // The server side of the login: the result code sent to the client.
+    int32_t answerLogin(BaseObject* request, bool refuse);
     void park(DistantObjectsCenter* connection);
+    // Tells the pilot's log that a client was refused, and why.
+    static void reportRefusal(DistantObjectsCenter* connection, int32_t code);
     void disconnectOthers();
 
     IOSocketTCP* stream_;
@@ -101,8 +106,9 @@ private:
     // login's thread while the accept thread delivers a notification, never touches the observer list.
     bool observing_ = false;
     std::atomic<DistantObjectDelegate*> delegate_{nullptr};
-    std::mutex mutex_;  // guards deviceName_ and pending_
+    std::mutex mutex_;  // guards deviceName_, peerName_ and pending_
     BaseString* deviceName_;
+    BaseString* peerName_ = nullptr;
     BaseArray* pending_ = nullptr;
     std::mutex loginsMutex_;
     BaseArray* logins_ = nullptr;  // the PendingLogins not yet joined; guarded by loginsMutex_

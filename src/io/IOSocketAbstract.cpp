@@ -10,6 +10,7 @@
 #include "base/BaseString.h"
 #include "base/StringFormat.h"
 #include "discovery/ServiceAdvertisement.h"
+#include "platform/SocketError.h"
 
 namespace {
 
@@ -111,7 +112,11 @@ bool IOSocketAbstract::connect() {
 bool IOSocketAbstract::listen() {
     std::lock_guard<std::recursive_mutex> guard(socketLock_);
     SocketUse use(socket_);
-    if (!use.isValid() || !resolveAddress() || !bindAndListen(use.handle(), *address_, Backlog)) return false;
+    if (!use.isValid() || !resolveAddress() || !bindAndListen(use.handle(), *address_, Backlog)) {
+        listenError_ = use.isValid() ? lastSocketErrorText() : "no socket";
+        return false;
+    }
+    listenError_.clear();
     if (serviceInfo_) registerService();
     if (wake_) {
         wake_->drain();
@@ -293,6 +298,11 @@ BaseString* IOSocketAbstract::peerAddress() {
     std::lock_guard<std::recursive_mutex> guard(socketLock_);
     if (!address_) return nullptr;
     return createAutoreleased<BaseString>(addressText(*address_).c_str());
+}
+
+std::string IOSocketAbstract::listenError() {
+    std::lock_guard<std::recursive_mutex> guard(socketLock_);
+    return listenError_;
 }
 
 uint16_t IOSocketAbstract::boundPort() {

@@ -60,6 +60,10 @@ public:
     BaseString* peerAddress();
     // The port the socket is bound to (useful after listening on port 0), or 0.
     uint16_t boundPort();
+    // Why the last listen failed, in the system's words; empty after a listen that worked.
+    std::string listenError();
+    // Whether the listening socket takes IPv6 connections too (false: IPv4 only).
+    bool listensOnBothFamilies() const { return false; }
     // Starts announcing the service of the service info (returns at once; false when there is nothing to
     // announce); stopping withdraws it in the background. Listening and closing call them.
     bool registerService();
@@ -98,6 +102,7 @@ private:
     std::recursive_mutex socketLock_;
     BaseDictionary* serviceInfo_ = nullptr;
     uint32_t maximumClients_ = 0;
+    std::string listenError_;  // guarded by socketLock_
     std::mutex advertisementMutex_;
     ServiceAdvertisement* advertisement_ = nullptr;  // guarded by advertisementMutex_
     std::unique_ptr<WakeChannel> wake_;

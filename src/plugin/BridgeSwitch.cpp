@@ -1,9 +1,13 @@
 #include "plugin/BridgeSwitch.h"
 
 #include <cstdio>
+#include <string>
 
 #include "base/AutoreleasePool.h"
+#include "base/PilotLog.h"
 #include "plugin/GPSBridge.h"
+#include "plugin/PilotLogWriter.h"
+#include "plugin/PluginMenu.h"
 
 namespace {
 
@@ -13,10 +17,24 @@ GPSBridge* currentBridge = nullptr;
 
 }  // namespace
 
+// A bridge that could not listen is let go at once: it is not running, no check mark says otherwise, and the
+// next start tries again.
 void BridgeSwitch::start() {
     AutoreleasePool pool;
     if (currentBridge) return;
-    currentBridge = new GPSBridge();
+    auto* bridge = new GPSBridge();
+    std::string port = std::to_string(GPSBridge::BridgePort);
+    if (bridge->isListening()) {
+        currentBridge = bridge;
+        PilotLog::write("started, listening on port " + port + " (" + bridge->addressFamilies() + ")");
+    } else {
+        PilotLog::write("could not listen on port " + port + ": " + bridge->listenError() +
+                        " (another program may be using it); the bridge is not running");
+        bridge->teardown();
+        release(bridge);
+    }
+    PluginMenu::showServing(currentBridge != nullptr);
+    PilotLogWriter::writeWaitingLines();
 }
 
 void BridgeSwitch::stop() {
@@ -29,6 +47,9 @@ void BridgeSwitch::stop() {
     currentBridge->teardown();
     release(currentBridge);
     currentBridge = nullptr;
+    PilotLog::write("stopped");
+    PluginMenu::showServing(false);
+    PilotLogWriter::writeWaitingLines();
 }
 
 GPSBridge* BridgeSwitch::current() { return currentBridge; }

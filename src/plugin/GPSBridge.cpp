@@ -8,6 +8,7 @@
 #include "base/BaseString.h"
 #include "base/BaseTypedArray.h"
 #include "base/InternString.h"
+#include "base/PilotLog.h"
 #include "distant/BaseMD5.h"
 #include "distant/BridgeCredential.h"
 #include "distant/DistantObjectsCenter.h"
@@ -110,6 +111,18 @@ void GPSBridge::joinFinished() {
 
 uint16_t GPSBridge::listeningPort() { return serverCenter_ ? serverCenter_->stream()->boundPort() : 0; }
 
+bool GPSBridge::isListening() { return serverCenter_ && serverCenter_->stream()->isListening(); }
+
+std::string GPSBridge::listenError() { return serverCenter_ ? serverCenter_->stream()->listenError() : "stopped"; }
+
+std::string GPSBridge::addressFamilies() {
+    return serverCenter_ && serverCenter_->stream()->listensOnBothFamilies() ? "IPv4 and IPv6" : "IPv4 only";
+}
+
+void GPSBridge::reportClient(DistantObjectsCenter* connection, const std::string& what) {
+    PilotLog::writeForPeer(std::string("client ") + connection->peerName()->chars() + " " + what);
+}
+
 uint32_t GPSBridge::clientCount() {
     std::lock_guard<std::mutex> guard(clientsMutex_);
     return clients_ ? clients_->count() : 0;
@@ -151,15 +164,18 @@ bool GPSBridge::shouldAcceptConnection(DistantObjectsCenter*) {
 void GPSBridge::didAcceptConnection(DistantObjectsCenter* connection) {
     joinFinished();
     bool kept = shouldAcceptConnection(connection);
+    uint32_t count = 0;
     if (kept) {
         std::lock_guard<std::mutex> guard(clientsMutex_);
         kept = clients_ != nullptr;
         if (kept) clients_->addObject(connection);
+        if (kept) count = clients_->count();
     }
     if (!kept) {
         connection->disconnect();
         return;
     }
+    reportClient(connection, "logged in (" + std::to_string(count) + " of " + std::to_string(MostClients) + ")");
     connection->setDelegate(this);  // starts the receive thread
 }
 
@@ -174,6 +190,7 @@ void GPSBridge::connectionDidClose(DistantObjectsCenter* connection) {
         finished_->addObject(connection);
         clients_->removeObjectAtIndex(index);
     }
+    reportClient(connection, "left");
     connection->setDelegate(nullptr);
     connection->stream()->close();
 }

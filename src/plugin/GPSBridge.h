@@ -14,6 +14,7 @@
 #pragma once
 
 #include <mutex>
+#include <string>
 
 #include "distant/DistantObjectDelegate.h"
 #include "plugin/PositionSnapshot.h"
@@ -53,10 +54,19 @@ public:
 
     // The port the bridge listens on (the ephemeral one when constructed with 0), 0 after teardown.
     uint16_t listeningPort();
+    // Whether construction could listen; when not, why, in the system's words.
+    bool isListening();
+    std::string listenError();
+    // "IPv4 and IPv6", or "IPv4 only".
+    std::string addressFamilies();
     uint32_t clientCount();
+
+    // The most clients at once, as the pilot's log counts them.
+    static constexpr uint32_t MostClients = MostClientsBeforeAnother + 1;
 
 private:
     void setLoginRules();
+    static void reportClient(DistantObjectsCenter* connection, const std::string& what);
     // Joins and lets go of the connections whose clients left.
     void joinFinished();
 

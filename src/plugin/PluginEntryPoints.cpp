@@ -12,7 +12,10 @@ namespace {
 constexpr char PluginName[] = "Zephrane";
 constexpr char PluginSignature[] = "quillory.zephrane.bridge";
 constexpr char PluginDescription[] = "A plugin that forward navigation coordinates to Zephrane for iPhone/iPad.";
-constexpr std::chrono::seconds ThreadsEndLimit{2};
+// A DNS-SD library call under way (a withdrawal from a daemon that stopped answering) ends by the library's
+// own time-out, 25 s for Avahi's D-Bus calls: the unload waits that long at most, so that no thread is left
+// running in the module's code.
+constexpr std::chrono::seconds ThreadsEndLimit{30};
 
 }  // namespace
 
@@ -26,7 +29,8 @@ int XPluginStart(char* outName, char* outSignature, char* outDescription) {
 }
 
 // The simulator may unload the module right after: threads that ended their own work (a connection that
-// closed by itself) are given a moment to leave the module's code.
+// closed by itself, an announcement withdrawn in the background) are waited for, so that none is left in
+// the module's code. Normally they are gone at once.
 void XPluginStop(void) {
     BridgeSwitch::stop();
     BaseThread::waitForAllThreadsToEnd(ThreadsEndLimit);
@@ -34,6 +38,7 @@ void XPluginStop(void) {
 
 int XPluginEnable(void) { return 1; }
 
-void XPluginDisable(void) { XPluginStop(); }
+// Stops the bridge as XPluginStop does, but the module stays loaded: nothing waits for the DNS-SD daemon.
+void XPluginDisable(void) { BridgeSwitch::stop(); }
 
 void XPluginReceiveMessage(int, int, void*) {}

@@ -13,16 +13,25 @@ constexpr int ForceEnglish = 1;
 
 void* itemReference(intptr_t reference) { return reinterpret_cast<void*>(reference); }
 
+// Touched on the main thread only.
+XPLMMenuID submenu = nullptr;
+int startItem = -1;
+
 }  // namespace
 
 void PluginMenu::build() {
     int item = XPLMAppendMenuItem(XPLMFindPluginsMenu(), MenuTitle, itemReference(0), ForceEnglish);
-    XPLMMenuID menu = XPLMCreateMenu(MenuTitle, XPLMFindPluginsMenu(), item, handle, nullptr);
-    XPLMAppendMenuItem(menu, StartItemText, itemReference(StartItemReference), ForceEnglish);
-    XPLMAppendMenuItem(menu, StopItemText, itemReference(StopItemReference), ForceEnglish);
+    submenu = XPLMCreateMenu(MenuTitle, XPLMFindPluginsMenu(), item, handle, nullptr);
+    startItem = XPLMAppendMenuItem(submenu, StartItemText, itemReference(StartItemReference), ForceEnglish);
+    XPLMAppendMenuItem(submenu, StopItemText, itemReference(StopItemReference), ForceEnglish);
 }
 
 void PluginMenu::handle(void*, void* itemRef) {
     if (itemRef == itemReference(StartItemReference)) BridgeSwitch::start();
     if (itemRef == itemReference(StopItemReference)) BridgeSwitch::stop();
+}
+
+void PluginMenu::showServing(bool serving) {
+    if (!submenu || startItem < 0) return;
+    XPLMCheckMenuItem(submenu, startItem, serving ? xplm_Menu_Checked : xplm_Menu_Unchecked);
 }

@@ -1,5 +1,6 @@
 // PluginMenu: the "Zephrane" submenu under the simulator's Plugins menu, with the commands that start and
-// stop the bridge. The simulator owns the menu; the module never removes it and keeps no menu identifiers.
+// stop the bridge. The simulator owns the menu; the module never removes it. It keeps the submenu's identifier
+// and the start item's index, so that the start item can carry a check mark while the bridge serves.
 #pragma once
 
 #include <cstdint>
@@ -14,4 +15,6 @@ public:
     static void build();
     // The menu handler: 1 starts the bridge, 2 stops it, anything else is ignored.
     static void handle(void* menuRef, void* itemRef);
+    // Main thread: the check mark beside "Start Zephrane bridge", set by every start and stop.
+    static void showServing(bool serving);
 };

@@ -1,6 +1,7 @@
 #include "plugin/PositionSnapshot.h"
 
 #include "XPLMProcessing.h"
+#include "plugin/PilotLogWriter.h"
 
 namespace {
 
@@ -44,8 +45,10 @@ PositionSnapshot::Values PositionSnapshot::latest() const {
     return values_;
 }
 
+// The plug-in's one flight loop: it also writes the pilot's log lines that other threads added.
 float PositionSnapshot::refreshEachFrame(float, float, int, void* refcon) {
     static_cast<PositionSnapshot*>(refcon)->refresh();
+    PilotLogWriter::writeWaitingLines();
     return EveryFrame;
 }
 

@@ -67,8 +67,8 @@ TEST(ModuleSymbols, NeedsOnlyXplmFunctionsAndTheCLibrary) {
         if (isWeak(symbol.type) && symbol.version.empty()) continue;
         EXPECT_EQ(symbol.version.rfind("GLIBC_", 0), 0u) << symbol.name << "@" << symbol.version;
     }
-    std::set<std::string> expected{"XPLMFindPluginsMenu", "XPLMCreateMenu", "XPLMAppendMenuItem", "XPLMFindDataRef",
-                                   "XPLMGetDatad", "XPLMGetDataf", "XPLMRegisterFlightLoopCallback",
-                                   "XPLMUnregisterFlightLoopCallback"};
+    std::set<std::string> expected{"XPLMFindPluginsMenu", "XPLMCreateMenu", "XPLMAppendMenuItem", "XPLMCheckMenuItem",
+                                   "XPLMDebugString", "XPLMFindDataRef", "XPLMGetDatad", "XPLMGetDataf",
+                                   "XPLMRegisterFlightLoopCallback", "XPLMUnregisterFlightLoopCallback"};
     EXPECT_EQ(xplm, expected);
 }

@@ -49,6 +49,24 @@ int MenuRegistry::appendItem(XPLMMenuID menu, const char* text, void* itemRef, P
     return static_cast<int>(holder->items.size() - 1);
 }
 
+bool MenuRegistry::checkItem(XPLMMenuID menu, int index, XPLMMenuCheck check) {
+    std::lock_guard<std::mutex> guard(mutex_);
+    Menu* holder = menuFor(menu);
+    if (!holder || index < 0 || static_cast<size_t>(index) >= holder->items.size()) return false;
+    holder->items[static_cast<size_t>(index)].check = check;
+    return true;
+}
+
+XPLMMenuCheck MenuRegistry::checkOf(const std::string& text) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    for (const Menu& menu : menus_) {
+        for (const Item& item : menu.items) {
+            if (item.text == text) return item.check;
+        }
+    }
+    return xplm_Menu_NoCheck;
+}
+
 // A forgotten menu stays in the list with nothing in it, so that the identifiers of the others hold.
 void MenuRegistry::forget(PluginTag owner) {
     if (owner == NoPlugin) return;
@@ -107,6 +125,8 @@ std::vector<std::string> MenuRegistry::listing() const {
             std::string line = "  item " + std::to_string(i) + " " + quoted(item.text) + " reference " +
                                std::to_string(reinterpret_cast<intptr_t>(item.itemRef));
             if (opensMenu(item)) line += " opens menu " + quoted(menus_[static_cast<size_t>(item.submenu)].title);
+            if (item.check == xplm_Menu_Checked) line += " [x]";
+            if (item.check == xplm_Menu_Unchecked) line += " [ ]";
             lines.push_back(line);
         }
     }

@@ -22,6 +22,10 @@ public:
                           void* menuRef, PluginTag owner);
     // The new item's index, or -1 when the menu does not exist.
     int appendItem(XPLMMenuID menu, const char* text, void* itemRef, PluginTag owner);
+    // Sets the mark beside item index of menu; false when there is no such item.
+    bool checkItem(XPLMMenuID menu, int index, XPLMMenuCheck check);
+    // The mark beside the first item with this text (xplm_Menu_NoCheck when there is none).
+    XPLMMenuCheck checkOf(const std::string& text) const;
     // Removes the menus and items owner made, wherever they are.
     void forget(PluginTag owner);
 
@@ -30,7 +34,8 @@ public:
     bool click(const std::string& text);
     // Calls the handler of the menu titled title with any item reference; false when no such menu.
     bool callHandler(const std::string& title, void* itemRef);
-    // One line per menu and per item, menus in the order they were made.
+    // One line per menu and per item, menus in the order they were made; an item with a mark ends in
+    // "[x]" (checked) or "[ ]" (unchecked).
     std::vector<std::string> listing() const;
     // Back to the Plugins menu alone.
     void clear();
@@ -41,6 +46,7 @@ private:
         void* itemRef;
         PluginTag owner;
         int submenu = -1;
+        XPLMMenuCheck check = xplm_Menu_NoCheck;
     };
     struct Menu {
         std::string title;

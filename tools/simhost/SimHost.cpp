@@ -9,6 +9,7 @@
 #include "HostOutput.h"
 #include "Simulator.h"
 #include "platform/InterruptSignal.h"
+#include "platform/TcpConnections.h"
 
 namespace {
 
@@ -19,13 +20,23 @@ constexpr const char* LongitudeDataref = "sim/flightmodel/position/longitude";
 constexpr const char* ElevationDataref = "sim/flightmodel/position/elevation";
 constexpr const char* SpeedDataref = "sim/flightmodel/position/groundspeed";
 constexpr const char* CourseDataref = "sim/flightmodel/position/hpath";
+// The bridge's port, whose established connections the status line counts as clients.
+constexpr uint16_t BridgePort = 21777;
+constexpr const char* LogFile = "Log.txt";
 
 }  // namespace
 
 SimHost::SimHost(HostOptions options) : options_(std::move(options)) {}
 
+// Log.txt starts afresh with each run, as X-Plane's does; its lines are echoed as they come.
+void SimHost::openLog() {
+    if (!simulator().log.openFile(LogFile)) hostComplain(std::string("cannot write ") + LogFile);
+    simulator().log.setEcho([](const std::string& line) { hostSay(std::string(LogFile) + ": " + line); });
+}
+
 int SimHost::run() {
     InterruptSignal::catchSignals();
+    openLog();
     simulator().threadGuard.bindToCurrentThread();
     simulator().threadGuard.setStrict(options_.strict);
     if (!loadPlugins()) {
@@ -113,20 +124,28 @@ void SimHost::sayStatusEachSecond(double previousTime) {
 std::string SimHost::statusLine() const {
     const DatarefTable& datarefs = simulator().datarefs;
     bool bridgeRunning = simulator().flightLoops.count() > 0;
+    int clients = establishedTcpConnections(BridgePort);
+    std::string clientCount = clients < 0 ? "" : " clients=" + std::to_string(clients);
     char line[256];
-    std::snprintf(line, sizeof(line), "t=%.1fs lat=%.5f lon=%.5f alt=%.0fm speed=%.1fm/s course=%.0f bridge=%s",
+    std::snprintf(line, sizeof(line), "t=%.1fs lat=%.5f lon=%.5f alt=%.0fm speed=%.1fm/s course=%.0f%s bridge=%s",
                   simulator().time(), datarefs.value(LatitudeDataref), datarefs.value(LongitudeDataref),
                   datarefs.value(ElevationDataref), datarefs.value(SpeedDataref), datarefs.value(CourseDataref),
-                  bridgeRunning ? "running" : "stopped");
+                  clientCount.c_str(), bridgeRunning ? "running" : "stopped");
     return line;
 }
 
+// The handler's own duration is printed: a handler that waits on the network freezes X-Plane's frame.
 bool SimHost::click(const std::string& text) {
-    if (!simulator().menus.click(text)) {
+    Clock::time_point started = Clock::now();
+    bool found = simulator().menus.click(text);
+    double milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+    if (!found) {
         hostComplain("no menu item \"" + text + "\"");
         return false;
     }
-    hostSay("clicked \"" + text + "\"");
+    char duration[32];
+    std::snprintf(duration, sizeof(duration), " (%.2f ms)", milliseconds);
+    hostSay("clicked \"" + text + "\"" + duration);
     return true;
 }
 

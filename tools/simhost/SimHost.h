@@ -25,10 +25,12 @@ public:
     // Chooses a menu item by its text and says so; false (with an error line) when there is none.
     bool click(const std::string& text);
     void requestQuit() { quitRequested_ = true; }
-    // Time, position and whether the bridge runs (it registers its flight loop exactly while it runs).
+    // Time, position, the connections on the bridge's port and whether the bridge runs (it registers its
+    // flight loop exactly while it runs).
     std::string statusLine() const;
 
 private:
+    void openLog();
     bool loadPlugins();
     void startPlugins();
     void runFrames();

@@ -1,5 +1,5 @@
 // Simulator: the state behind simhost's XPLM functions, one per process: the main-thread guard, the menus,
-// the datarefs, the flight model that writes them, the flight loops and a log of the menu calls. The frame
+// the datarefs, the flight model that writes them, the flight loops, a log of the menu calls and Log.txt. The frame
 // loop (simhost itself, or a test standing in for it) calls runFrame on the main thread; plug-ins reach the
 // rest through XPLM calls.
 #pragma once
@@ -8,6 +8,7 @@
 
 #include "CallLog.h"
 #include "DatarefTable.h"
+#include "DebugLog.h"
 #include "FlightLoopScheduler.h"
 #include "FlightModel.h"
 #include "MainThreadGuard.h"
@@ -22,6 +23,7 @@ public:
     FlightModel model{datarefs};
     FlightLoopScheduler flightLoops;
     CallLog calls;
+    DebugLog log;
 
     // Moves the aircraft by seconds, then calls the flight loops that are due.
     void runFrame(double seconds);

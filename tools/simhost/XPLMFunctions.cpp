@@ -10,6 +10,7 @@
 #include "XPLMDataAccess.h"
 #include "XPLMMenus.h"
 #include "XPLMProcessing.h"
+#include "XPLMUtilities.h"
 
 namespace {
 
@@ -41,6 +42,18 @@ int XPLMAppendMenuItem(XPLMMenuID inMenu, const char* inItemName, void* inItemRe
     simulator().calls.record(std::string(__func__) + "(" + number(inMenu) + ", " + text(inItemName) + ", " +
                              number(inItemRef) + ", " + std::to_string(inForceEnglish) + ")");
     return simulator().menus.appendItem(inMenu, inItemName, inItemRef, PluginContext::current());
+}
+
+void XPLMCheckMenuItem(XPLMMenuID inMenu, int index, XPLMMenuCheck inCheck) {
+    simulator().threadGuard.check(__func__);
+    simulator().calls.record(std::string(__func__) + "(" + number(inMenu) + ", " + std::to_string(index) + ", " +
+                             std::to_string(inCheck) + ")");
+    simulator().menus.checkItem(inMenu, index, inCheck);
+}
+
+void XPLMDebugString(const char* inString) {
+    simulator().threadGuard.check(__func__);
+    simulator().log.append(inString);
 }
 
 XPLMDataRef XPLMFindDataRef(const char* inDataRefName) {
