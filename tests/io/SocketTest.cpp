@@ -305,7 +305,7 @@ TEST_F(Loopback, SignalDuringATimedReadDoesNotCutItShort) {
 
 TEST(SharedSocket, HandleClosedWhileInUseStaysOpenUntilItsLastUserLetsGo) {
     SharedSocketHandle shared;
-    SocketHandle first = createStreamSocket();
+    SocketHandle first = createStreamSocket(AddressFamily::IPv4);
     shared.adopt(first);
     std::optional<SocketUse> reading(std::in_place, shared);
     std::optional<SocketUse> writing(std::in_place, shared);
@@ -314,7 +314,7 @@ TEST(SharedSocket, HandleClosedWhileInUseStaysOpenUntilItsLastUserLetsGo) {
     EXPECT_FALSE(SocketUse(shared).isValid());
 
     // A handle adopted meanwhile counts its own users; ending them leaves the closing one alone.
-    SocketHandle second = createStreamSocket();
+    SocketHandle second = createStreamSocket(AddressFamily::IPv4);
     shared.adopt(second);
     {
         SocketUse later(shared);
