@@ -7,6 +7,13 @@ namespace {
 constexpr const char* Loopback = "127.0.0.1";
 constexpr int Backlog = 5;
 
+bool loopbackAddress(uint16_t port, SocketAddress* address) {
+    std::vector<SocketAddress> found = resolveHost(Loopback, port);
+    if (found.empty()) return false;
+    *address = found.front();
+    return true;
+}
+
 }  // namespace
 
 PlainSocket::~PlainSocket() { close(); }
@@ -23,8 +30,8 @@ PlainSocket& PlainSocket::operator=(PlainSocket&& other) noexcept {
 
 PlainSocket PlainSocket::connectLoopback(uint16_t port) {
     SocketAddress address;
-    if (!startSockets() || !resolveIPv4Address(Loopback, port, &address)) return PlainSocket();
-    SocketHandle socket = createStreamSocket();
+    if (!startSockets() || !loopbackAddress(port, &address)) return PlainSocket();
+    SocketHandle socket = createStreamSocket(addressFamily(address));
     if (socket != InvalidSocket && !connectSocket(socket, address)) {
         closeSocket(socket);
         socket = InvalidSocket;
@@ -59,9 +66,10 @@ void PlainSocket::close() {
 
 PlainListener::PlainListener() {
     SocketAddress address;
-    if (!startSockets() || !resolveIPv4Address(Loopback, 0, &address)) return;
-    socket_ = createStreamSocket();
-    if (socket_ == InvalidSocket || !bindAndListen(socket_, address, Backlog) || !localAddress(socket_, &address)) {
+    if (!startSockets() || !loopbackAddress(0, &address)) return;
+    socket_ = createStreamSocket(addressFamily(address));
+    if (socket_ == InvalidSocket || bindAndListen(socket_, address, Backlog) != ListenResult::Listening ||
+        !localAddress(socket_, &address)) {
         return;
     }
     port_ = addressPort(address);

@@ -76,12 +76,12 @@ void IOSocketAbstract::setAddress(const char* host, uint16_t port) {
     hasHost_ = host != nullptr;
     host_ = host ? host : "";
     port_ = port;
-    bool hasBlock = false;
-    {
-        std::lock_guard<std::recursive_mutex> guard(socketLock_);
-        hasBlock = address_ != nullptr;
-    }
-    if (!hasBlock || !socket_.isValid()) createSocket();
+    if (!hasAddressBlock() || !socket_.isValid()) createSocket();
+}
+
+bool IOSocketAbstract::hasAddressBlock() {
+    std::lock_guard<std::recursive_mutex> guard(socketLock_);
+    return address_ != nullptr;
 }
 
 void IOSocketAbstract::setServiceInfo(BaseDictionary* info, uint32_t maximumClients) {
@@ -90,30 +90,67 @@ void IOSocketAbstract::setServiceInfo(BaseDictionary* info, uint32_t maximumClie
     maximumClients_ = maximumClients;
 }
 
+std::vector<SocketAddress> IOSocketAbstract::candidateAddresses() const {
+    if (hasHost_) return resolveHost(host_.c_str(), port_);
+    return {wildcardAddress(AddressFamily::IPv6, port_), wildcardAddress(AddressFamily::IPv4, port_)};
+}
+
 bool IOSocketAbstract::resolveAddress() {
     std::lock_guard<std::recursive_mutex> guard(socketLock_);
     if (!address_) return false;
-    return resolveIPv4Address(hasHost_ ? host_.c_str() : nullptr, port_, address_.get());
+    std::vector<SocketAddress> candidates = candidateAddresses();
+    if (candidates.empty()) return false;
+    *address_ = candidates.front();
+    return true;
 }
 
+bool IOSocketAbstract::replaceSocket(AddressFamily family) {
+    socket_.shutdownAndClose();
+    family_ = family;
+    return createSocket();
+}
+
+// A name may stand for addresses the server does not listen on (::1 before 127.0.0.1 for a server on IPv4
+// alone), so each is tried in turn, each on a socket of its own: a socket whose connect failed is spent.
 bool IOSocketAbstract::connect() {
-    if (isOpen() || !resolveAddress()) return false;
-    SocketUse use(socket_);
-    SocketAddress target;
-    {
-        std::lock_guard<std::recursive_mutex> guard(socketLock_);
-        target = *address_;
+    if (isOpen() || !hasAddressBlock()) return false;
+    bool fresh = true;
+    for (const SocketAddress& candidate : candidateAddresses()) {
+        AddressFamily family = addressFamily(candidate);
+        if ((!fresh || family != family_ || !socket_.isValid()) && !replaceSocket(family)) continue;
+        fresh = false;
+        SocketUse use(socket_);
+        if (use.isValid() && connectSocket(use.handle(), candidate)) {
+            setAddressBlock(candidate);
+            setOpen(true);
+            return true;
+        }
     }
-    if (!use.isValid() || !connectSocket(use.handle(), target)) return false;
-    setOpen(true);
-    return true;
+    return false;
+}
+
+// Moves on to the next candidate only when the host cannot serve this one's family (no IPv6 there): a port
+// taken by another program fails the listen rather than leaving IPv6 clients out unseen.
+bool IOSocketAbstract::bindFirstCandidate() {
+    for (const SocketAddress& candidate : candidateAddresses()) {
+        AddressFamily family = addressFamily(candidate);
+        if ((family != family_ || !socket_.isValid()) && !replaceSocket(family)) continue;
+        SocketUse use(socket_);
+        ListenResult result = use.isValid() ? bindAndListen(use.handle(), candidate, Backlog) : ListenResult::Failed;
+        if (result == ListenResult::Failed) return false;
+        if (result == ListenResult::Listening) {
+            setAddressBlock(candidate);
+            bothFamilies_.store(candidate == wildcardAddress(AddressFamily::IPv6, port_));
+            return true;
+        }
+    }
+    return false;
 }
 
 bool IOSocketAbstract::listen() {
     std::lock_guard<std::recursive_mutex> guard(socketLock_);
-    SocketUse use(socket_);
-    if (!use.isValid() || !resolveAddress() || !bindAndListen(use.handle(), *address_, Backlog)) {
-        listenError_ = use.isValid() ? lastSocketErrorText() : "no socket";
+    if (!address_ || !bindFirstCandidate()) {
+        listenError_ = lastSocketErrorText();  // the failed call was the last one made
         return false;
     }
     listenError_.clear();
@@ -277,6 +314,7 @@ bool IOSocketAbstract::writeWithTimeout(const void* source, uint64_t count, int3
 void IOSocketAbstract::closeSocketLocked() {
     socket_.shutdownAndClose();
     setOpen(false);
+    bothFamilies_.store(false);
     address_.reset();
     addressLength_ = 0;
 }

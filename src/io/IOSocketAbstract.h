@@ -1,8 +1,13 @@
-// IOSocketAbstract: a stream socket as a driver. It connects as a client, or binds, listens and accepts
+// IOSocketAbstract: a TCP/IP socket as a driver. It connects as a client, or binds, listens and accepts
 // peers on its driver thread; it reads and writes with optional time-outs; a listening socket can announce
 // itself through DNS-SD (service info keys "MDNS_SERVICE_NAME", "MDNS_SERVICE_TYPE",
 // "SOCKET_TXT_RECORD_ENTRIES"): the announcement runs on a thread of its own (ServiceAdvertisement), so
 // listening and closing never wait for the DNS-SD daemon.
+//
+// Without a host it listens on the IPv6 wildcard taking IPv4 peers too, or on the IPv4 wildcard alone where
+// the host has no IPv6. A host may be a name, a dotted IPv4 or an IPv6 address; connect tries each address
+// it stands for in turn. The OS socket takes the family of the address it is used with: setAddress makes an
+// IPv4 one, and listen and connect make it anew for another family.
 //
 // The accept loop runs with the socket lock held and wakes at least every 2 s to see a stop request;
 // close also wakes it at once, so stopping a listening socket does not wait out the 2 s. A new peer is
@@ -18,6 +23,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "io/IODriverAbstract.h"
 #include "io/SharedSocketHandle.h"
@@ -53,19 +59,23 @@ public:
     virtual const char* serviceProtocol() const;
     // A null host means every local address; creates the OS socket when there is none.
     virtual void setAddress(const char* host, uint16_t port);
+    // Makes an OS socket of socketFamily().
     virtual bool createSocket();
+    // Stores the first address the host stands for; false when it stands for none.
     virtual bool resolveAddress();
 
-    // The stored address as dotted text (for an accepted socket, the peer's), or null. Autoreleased.
+    // The stored address as text (for an accepted socket, the peer's), or null. IPv4 peers are dotted
+    // ("127.0.0.1"), also those that reached an IPv6 socket. Autoreleased.
     BaseString* peerAddress();
     // The port the socket is bound to (useful after listening on port 0), or 0.
     uint16_t boundPort();
     // Why the last listen failed, in the system's words; empty after a listen that worked.
     std::string listenError();
-    // Whether the listening socket takes IPv6 connections too (false: IPv4 only).
-    bool listensOnBothFamilies() const { return false; }
+    // True while listening on the IPv6 wildcard, which takes IPv4 peers as well; false when listening on
+    // IPv4 alone (the host has no IPv6), on one address, or not at all.
+    bool listensOnBothFamilies() const { return bothFamilies_.load(); }
     // Starts announcing the service of the service info (returns at once; false when there is nothing to
-    // announce); stopping withdraws it in the background. Listening and closing call them.
+    // announce); the socket's destruction withdraws it in the background. Listening calls it.
     bool registerService();
     bool unregisterService();
     // Until cleared, reads that would wait without limit wait only until deadline; a read still waiting
@@ -81,11 +91,20 @@ public:
 
 protected:
     SharedSocketHandle& socketHandle() { return socket_; }
+    AddressFamily socketFamily() const { return family_; }
     void setAddressBlock(const SocketAddress& address);
     // Gives an accepted socket its handle and its peer's address, and opens it.
     void adoptAccepted(SocketHandle handle, const SocketAddress& peer);
 
 private:
+    // Whether setAddress has been called since the last close.
+    bool hasAddressBlock();
+    // With a host, the addresses it stands for; without, the IPv6 wildcard and then the IPv4 one.
+    std::vector<SocketAddress> candidateAddresses() const;
+    // Gives the object a new OS socket of family in place of the current one.
+    bool replaceSocket(AddressFamily family);
+    // Binds and listens on the first candidate the host can serve; false when none or on any other failure.
+    bool bindFirstCandidate();
     bool acceptOne(SocketHandle listener);
     // The wait before a read: milliseconds, -1 for no limit; false when the deadline has passed.
     bool readWaitFor(int32_t seconds, int* milliseconds);
@@ -99,6 +118,8 @@ private:
     std::unique_ptr<SocketAddress> address_;
     int32_t addressLength_ = 0;
     SharedSocketHandle socket_;
+    AddressFamily family_ = AddressFamily::IPv4;  // of the next or current OS socket; set by the owner's thread
+    std::atomic<bool> bothFamilies_{false};
     std::recursive_mutex socketLock_;
     BaseDictionary* serviceInfo_ = nullptr;
     uint32_t maximumClients_ = 0;

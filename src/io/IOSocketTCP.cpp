@@ -3,7 +3,7 @@
 const char* IOSocketTCP::serviceProtocol() const { return "_tcp"; }
 
 bool IOSocketTCP::createSocket() {
-    SocketHandle handle = createStreamSocket();
+    SocketHandle handle = createStreamSocket(socketFamily());
     if (handle == InvalidSocket) return false;
     setStreamSocketOptions(handle, BufferBytes);
     socketHandle().adopt(handle);

@@ -1,16 +1,27 @@
-// IPv4 stream sockets of the platform. Every call reports failure as a value and never raises a signal:
-// sends use MSG_NOSIGNAL, waits use poll (descriptor numbers above 1024 are normal inside a simulator).
+// IPv4 and IPv6 stream sockets of the platform. Every call reports failure as a value and never raises a
+// signal: sends use MSG_NOSIGNAL, waits use poll (descriptor numbers above 1024 are normal inside a simulator).
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <string>
+#include <vector>
 
 using SocketHandle = int64_t;
 constexpr SocketHandle InvalidSocket = -1;
 
-// An IPv4 socket address in the system's own 16-byte layout.
+enum class AddressFamily { Unknown, IPv4, IPv6 };
+
+// A socket address of either family in the system's own layout, in a block as large as the system's
+// largest (sockaddr_storage); length is the part in use, 0 for an empty address.
 struct SocketAddress {
-    unsigned char bytes[16] = {};
+    static constexpr uint32_t Capacity = 128;
+    alignas(8) unsigned char bytes[Capacity] = {};
+    uint32_t length = 0;
+
+    bool operator==(const SocketAddress& other) const {
+        return length == other.length && std::memcmp(bytes, other.bytes, length) == 0;
+    }
 };
 
 // What waitForSocket saw; 0 means the time-out passed.
@@ -41,7 +52,8 @@ private:
 // Starts the socket library once per process; a failed start is tried again by the next call.
 bool startSockets();
 
-SocketHandle createStreamSocket();
+// A stream socket of family; InvalidSocket when the system has no such family (or no handle to spare).
+SocketHandle createStreamSocket(AddressFamily family);
 
 // When the system starts asking a silent peer whether it is still there, how often, and how many unanswered
 // questions close the connection.
@@ -54,9 +66,19 @@ struct KeepAliveTiming {
 bool enableKeepAlive(SocketHandle socket, const KeepAliveTiming& timing);
 // SO_REUSEADDR, and send and receive buffers of bufferBytes; results are ignored.
 void setStreamSocketOptions(SocketHandle socket, int bufferBytes);
-// A null host means every local address. False when host is neither a resolvable name nor a dotted address.
-bool resolveIPv4Address(const char* host, uint16_t port, SocketAddress* address);
-bool bindAndListen(SocketHandle socket, const SocketAddress& address, int backlog);
+// Every address host stands for (a name, a dotted IPv4 address or an IPv6 address), of both families, in
+// the system's order of preference, with port; empty when host is none of these.
+std::vector<SocketAddress> resolveHost(const char* host, uint16_t port);
+// The address of family that stands for every local address, with port.
+SocketAddress wildcardAddress(AddressFamily family, uint16_t port);
+AddressFamily addressFamily(const SocketAddress& address);
+
+// FamilyUnavailable: the host cannot serve this address's family (no IPv6 there), so another family is worth
+// trying; Failed: anything else, the port being taken included.
+enum class ListenResult { Listening, FamilyUnavailable, Failed };
+// An IPv6 socket is first made to take IPv4 peers as well (as IPv4-mapped addresses); where the system
+// refuses that, the result is FamilyUnavailable, so that IPv4 peers are not locked out.
+ListenResult bindAndListen(SocketHandle socket, const SocketAddress& address, int backlog);
 bool connectSocket(SocketHandle socket, const SocketAddress& address);
 
 enum class AcceptResult { Accepted, TryAgain, Failed };
@@ -78,6 +100,8 @@ void shutdownSocket(SocketHandle socket);
 void closeSocket(SocketHandle socket);
 
 uint16_t toNetworkOrder(uint16_t value);
+// Dotted text for IPv4, also for an IPv4-mapped IPv6 address ("127.0.0.1", not "::ffff:127.0.0.1"); the
+// usual text for IPv6 ("::1"); empty for an empty address.
 std::string addressText(const SocketAddress& address);
 uint16_t addressPort(const SocketAddress& address);
 bool localAddress(SocketHandle socket, SocketAddress* address);

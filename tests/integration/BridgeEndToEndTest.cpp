@@ -146,6 +146,15 @@ TEST_F(BridgeEndToEnd, ReferenceClientPrintsFiveMovingPositions) {
     EXPECT_NE(rows.front()[2], rows.back()[2]) << "the longitude did not move:\n" << run.output;
 }
 
+TEST_F(BridgeEndToEnd, ReferenceClientReachesTheBridgeOverIPv6) {
+    std::string missing = ipv6LoopbackMissing();
+    if (!missing.empty()) GTEST_SKIP() << missing;
+    ToolResult run = runTool("'" + ClientProgram + "' --host ::1 --json --count 1", "");
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    EXPECT_NE(run.output.find("logged in to \"X-Plane\""), std::string::npos) << run.output;
+    EXPECT_NE(run.output.find("\"latitude\""), std::string::npos) << run.output;
+}
+
 TEST_F(BridgeEndToEnd, ReferenceClientReportsARefusedLogin) {
     ToolResult run = runTool("'" + ClientProgram + "' --host 127.0.0.1 --password wrong --count 1", "");
     EXPECT_EQ(run.exitCode, 3) << run.output;

@@ -12,6 +12,7 @@
 #include "Eventually.h"
 #include "ProtocolClient.h"
 #include "SimulatorFixture.h"
+#include "SocketTestSupport.h"
 #include "base/AutoreleasePool.h"
 #include "base/BaseArray.h"
 #include "base/BaseDictionary.h"
@@ -83,6 +84,17 @@ TEST_F(BridgeService, SuccessfulLoginReplyCarriesAnIntegerResultAndTheDeviceName
     ASSERT_TRUE(hasClassName(name, "BaseString"));
     EXPECT_STREQ(static_cast<BaseString*>(name)->chars(), "X-Plane");
     EXPECT_EQ(reply->count(), 2u);
+}
+
+TEST_F(BridgeService, IPv6AndIPv4LoopbackClientsBothLogInAndReadReports) {
+    std::string missing = ipv6LoopbackMissing();
+    if (!missing.empty()) GTEST_SKIP() << missing;
+    ProtocolClient ipv6(port, "::1");
+    ProtocolClient ipv4(port, "127.0.0.1");
+    ASSERT_EQ(ipv6.loginAsApp(), LoginOkCode);
+    ASSERT_EQ(ipv4.loginAsApp(), LoginOkCode);
+    EXPECT_NE(ipv6.request(), nullptr);
+    EXPECT_NE(ipv4.request(), nullptr);
 }
 
 TEST_F(BridgeService, EachLoginResultCode) {

@@ -14,8 +14,8 @@ const char* const AppUserAgent = "Quillory Zephrane App";
 
 BaseString* bridgeCredential() { return createAutoreleased<BaseString>("878cb5352ea16969bcc216abe85a327b"); }
 
-ProtocolClient::ProtocolClient(uint16_t port) : socket_(new IOSocketTCP()) {
-    socket_->setAddress("127.0.0.1", port);
+ProtocolClient::ProtocolClient(uint16_t port, const char* host) : socket_(new IOSocketTCP()) {
+    socket_->setAddress(host, port);
     socket_->connect();
     auto* filter = new IOBufferFilter(socket_, 0, 17000);
     serializer_ = new BaseSerializer(filter);

@@ -17,7 +17,8 @@ BaseString* bridgeCredential();
 
 class ProtocolClient {
 public:
-    explicit ProtocolClient(uint16_t port);
+    // host: a name, a dotted IPv4 or an IPv6 address.
+    explicit ProtocolClient(uint16_t port, const char* host = "127.0.0.1");
     ~ProtocolClient();
     ProtocolClient(const ProtocolClient&) = delete;
     ProtocolClient& operator=(const ProtocolClient&) = delete;

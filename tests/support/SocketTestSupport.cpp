@@ -1,5 +1,6 @@
 #include "SocketTestSupport.h"
 
+#include <fstream>
 #include <thread>
 
 #include "base/AutoreleasePool.h"
@@ -43,20 +44,40 @@ size_t PeerCollector::peerCount() {
     return peers_.size();
 }
 
-IOSocketTCP* newListener(uint32_t maximumClients) {
+IOSocketTCP* newListener(uint32_t maximumClients, const char* host) {
     auto* listener = new IOSocketTCP();
-    listener->setAddress("127.0.0.1", 0);
+    listener->setAddress(host, 0);
     listener->setServiceInfo(nullptr, maximumClients);
     listener->listen();
     return listener;
 }
 
-IOSocketTCP* newConnectedClient(uint16_t port) {
+IOSocketTCP* newConnectedClient(uint16_t port, const char* host) {
     auto* client = new IOSocketTCP();
-    client->setAddress("127.0.0.1", port);
+    client->setAddress(host, port);
     if (!client->connect()) {
         release(client);
         return nullptr;
     }
     return client;
+}
+
+// On Linux the kernel's own list of IPv6 addresses answers without the code under test; elsewhere a socket
+// listening on ::1 does.
+std::string ipv6LoopbackMissing() {
+#ifdef __linux__
+    constexpr const char* IPv6LoopbackEntry = "00000000000000000000000000000001 ";  // ::1, as the list writes it
+    std::ifstream addresses("/proc/net/if_inet6");
+    if (!addresses) return "this machine has no IPv6 (/proc/net/if_inet6 is missing)";
+    for (std::string line; std::getline(addresses, line);) {
+        if (line.rfind(IPv6LoopbackEntry, 0) == 0) return std::string();
+    }
+    return "this machine's loopback interface has no IPv6 address ::1";
+#else
+    IOSocketTCP* probe = newListener(0, "::1");
+    bool listening = probe->isListening();
+    probe->close();
+    release(probe);
+    return listening ? std::string() : "nothing can listen on ::1 here: no IPv6 loopback";
+#endif
 }

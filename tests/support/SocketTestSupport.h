@@ -5,6 +5,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -30,7 +31,11 @@ private:
     std::vector<IOSocketTCP*> peers_;
 };
 
-// A listening socket on 127.0.0.1 and an ephemeral port, with maximumClients; owned by the caller.
-IOSocketTCP* newListener(uint32_t maximumClients = 0);
-// A socket connected to port on 127.0.0.1, owned by the caller (null when the connection failed).
-IOSocketTCP* newConnectedClient(uint16_t port);
+// A listening socket on host (null: every local address, as the bridge listens) and an ephemeral port, with
+// maximumClients; owned by the caller.
+IOSocketTCP* newListener(uint32_t maximumClients = 0, const char* host = "127.0.0.1");
+// A socket connected to port on host, owned by the caller (null when the connection failed).
+IOSocketTCP* newConnectedClient(uint16_t port, const char* host = "127.0.0.1");
+
+// Why this machine cannot run a test over IPv6 loopback (::1), or empty when it can; for GTEST_SKIP.
+std::string ipv6LoopbackMissing();

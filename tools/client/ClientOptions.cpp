@@ -6,7 +6,8 @@
 const char* const ClientUsage =
     "usage: zephrane-client [--host ADDRESS] [--port N] [--user-agent TEXT] [--password TEXT]\n"
     "                       [--rate HZ] [--json] [--count N] [--bench N] [--discovery-seconds S]\n"
-    "Without --host the bridge is found on the local network by DNS-SD (service _zephrane_gps._tcp).\n"
+    "ADDRESS is a name, a dotted IPv4 address or an IPv6 address (::1). Without --host the bridge is found\n"
+    "on the local network by DNS-SD (service _zephrane_gps._tcp).\n"
     "Prints each position report as a table row, or as a JSON line with --json; --bench N sends N\n"
     "requests back to back and prints latency percentiles.\n";
 

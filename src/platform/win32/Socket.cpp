@@ -9,10 +9,12 @@
 #include <climits>
 #include <cstring>
 #include <mutex>
+#include <string>
 
 namespace {
 
-static_assert(sizeof(sockaddr_in) == sizeof(SocketAddress::bytes), "an IPv4 address block is 16 bytes");
+static_assert(sizeof(sockaddr_storage) <= SocketAddress::Capacity, "every socket address fits the block");
+static_assert(alignof(sockaddr_storage) <= alignof(SocketAddress), "the block is aligned for any address");
 
 // Windows Sockets 2.0 is all the bridge needs.
 constexpr WORD RequestedSocketsVersion = MAKEWORD(2, 0);
@@ -25,11 +27,44 @@ constexpr uint64_t LargestTransfer = INT_MAX;
 std::atomic<bool> socketsStarted{false};
 std::mutex startLock;
 
-sockaddr_in* asIPv4(SocketAddress* address) { return reinterpret_cast<sockaddr_in*>(address->bytes); }
-const sockaddr_in* asIPv4(const SocketAddress& address) {
-    return reinterpret_cast<const sockaddr_in*>(address.bytes);
+template <class Native>
+SocketAddress addressFrom(const Native& native) {
+    SocketAddress address;
+    std::memcpy(address.bytes, &native, sizeof(native));
+    address.length = sizeof(native);
+    return address;
 }
-const sockaddr* asGeneric(const SocketAddress& address) { return reinterpret_cast<const sockaddr*>(address.bytes); }
+
+// A copy of the block in the system's type; the part beyond the address's length reads as zero.
+template <class Native>
+Native nativeOf(const SocketAddress& address) {
+    Native native{};
+    std::memcpy(&native, address.bytes, std::min<size_t>(sizeof(native), address.length));
+    return native;
+}
+
+const sockaddr* generic(const SocketAddress& address) { return reinterpret_cast<const sockaddr*>(address.bytes); }
+int lengthOf(const SocketAddress& address) { return static_cast<int>(address.length); }
+
+std::string numericText(int family, const void* ip) {
+    char text[INET6_ADDRSTRLEN] = {};
+    return inet_ntop(family, ip, text, sizeof(text)) ? text : std::string();
+}
+
+// IPv4 peers of a socket listening on the IPv6 wildcard arrive as ::ffff:a.b.c.d; the IPv4 text is the one
+// people know.
+std::string ipv6Text(const in6_addr& ip) {
+    if (!IN6_IS_ADDR_V4MAPPED(&ip)) return numericText(AF_INET6, &ip);
+    in_addr ipv4;
+    std::memcpy(&ipv4, ip.s6_addr + 12, sizeof(ipv4));
+    return numericText(AF_INET, &ipv4);
+}
+
+// Windows makes IPv6 sockets take IPv6 alone unless told otherwise.
+bool takeIPv4PeersToo(SOCKET socket) {
+    DWORD off = 0;
+    return setsockopt(socket, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&off), sizeof(off)) == 0;
+}
 
 SOCKET native(SocketHandle socket) { return static_cast<SOCKET>(socket); }
 SocketHandle handleOf(SOCKET socket) { return socket == INVALID_SOCKET ? InvalidSocket : static_cast<SocketHandle>(socket); }
@@ -99,8 +134,9 @@ bool startSockets() {
     return true;
 }
 
-SocketHandle createStreamSocket() {
-    SOCKET socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+SocketHandle createStreamSocket(AddressFamily family) {
+    if (family == AddressFamily::Unknown) return InvalidSocket;
+    SOCKET socket = ::socket(family == AddressFamily::IPv6 ? AF_INET6 : AF_INET, SOCK_STREAM, IPPROTO_TCP);
     if (socket != INVALID_SOCKET) keepFromChildren(socket);
     return handleOf(socket);
 }
@@ -131,40 +167,71 @@ bool enableKeepAlive(SocketHandle socket, const KeepAliveTiming& timing) {
     return set;
 }
 
-bool resolveIPv4Address(const char* host, uint16_t port, SocketAddress* address) {
-    sockaddr_in* ipv4 = asIPv4(address);
-    std::memset(address->bytes, 0, sizeof(address->bytes));
-    ipv4->sin_family = AF_INET;
-    ipv4->sin_port = htons(port);
-    if (!host) {
-        ipv4->sin_addr.s_addr = htonl(INADDR_ANY);
-        return true;
-    }
+std::vector<SocketAddress> resolveHost(const char* host, uint16_t port) {
+    std::vector<SocketAddress> found;
     addrinfo hints = {};
-    hints.ai_family = AF_INET;
+    hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    if (getaddrinfo(host, nullptr, &hints, &found) != 0 || !found) return false;
-    ipv4->sin_addr = reinterpret_cast<sockaddr_in*>(found->ai_addr)->sin_addr;
-    freeaddrinfo(found);
-    return true;
+    hints.ai_flags = AI_NUMERICSERV;
+    addrinfo* answers = nullptr;
+    if (!host || getaddrinfo(host, std::to_string(port).c_str(), &hints, &answers) != 0) return found;
+    for (const addrinfo* answer = answers; answer; answer = answer->ai_next) {
+        if (answer->ai_family != AF_INET && answer->ai_family != AF_INET6) continue;
+        if (answer->ai_addrlen > SocketAddress::Capacity) continue;
+        SocketAddress address;
+        std::memcpy(address.bytes, answer->ai_addr, answer->ai_addrlen);
+        address.length = static_cast<uint32_t>(answer->ai_addrlen);
+        found.push_back(address);
+    }
+    freeaddrinfo(answers);
+    return found;
 }
 
-bool bindAndListen(SocketHandle socket, const SocketAddress& address, int backlog) {
-    return ::bind(native(socket), asGeneric(address), sizeof(sockaddr_in)) == 0 &&
-           ::listen(native(socket), backlog) == 0;
+SocketAddress wildcardAddress(AddressFamily family, uint16_t port) {
+    if (family == AddressFamily::IPv6) {
+        sockaddr_in6 ipv6{};  // all zero: the IPv6 wildcard
+        ipv6.sin6_family = AF_INET6;
+        ipv6.sin6_port = htons(port);
+        return addressFrom(ipv6);
+    }
+    if (family == AddressFamily::Unknown) return SocketAddress{};
+    sockaddr_in ipv4{};
+    ipv4.sin_family = AF_INET;
+    ipv4.sin_port = htons(port);
+    ipv4.sin_addr.s_addr = htonl(INADDR_ANY);
+    return addressFrom(ipv4);
+}
+
+AddressFamily addressFamily(const SocketAddress& address) {
+    ADDRESS_FAMILY family = nativeOf<sockaddr_storage>(address).ss_family;
+    if (family == AF_INET && address.length >= sizeof(sockaddr_in)) return AddressFamily::IPv4;
+    if (family == AF_INET6 && address.length >= sizeof(sockaddr_in6)) return AddressFamily::IPv6;
+    return AddressFamily::Unknown;
+}
+
+ListenResult bindAndListen(SocketHandle socket, const SocketAddress& address, int backlog) {
+    if (addressFamily(address) == AddressFamily::IPv6 && !takeIPv4PeersToo(native(socket))) {
+        return ListenResult::FamilyUnavailable;
+    }
+    if (::bind(native(socket), generic(address), lengthOf(address)) != 0) {
+        int error = WSAGetLastError();
+        return error == WSAEAFNOSUPPORT || error == WSAEADDRNOTAVAIL ? ListenResult::FamilyUnavailable
+                                                                     : ListenResult::Failed;
+    }
+    return ::listen(native(socket), backlog) == 0 ? ListenResult::Listening : ListenResult::Failed;
 }
 
 bool connectSocket(SocketHandle socket, const SocketAddress& address) {
-    return ::connect(native(socket), asGeneric(address), sizeof(sockaddr_in)) == 0;
+    return ::connect(native(socket), generic(address), lengthOf(address)) == 0;
 }
 
 AcceptResult acceptConnection(SocketHandle listener, SocketHandle* accepted, SocketAddress* peer) {
-    int length = sizeof(peer->bytes);
+    int length = SocketAddress::Capacity;
     SOCKET socket = ::accept(native(listener), reinterpret_cast<sockaddr*>(peer->bytes), &length);
     if (socket != INVALID_SOCKET) {
         keepFromChildren(socket);
         *accepted = static_cast<SocketHandle>(socket);
+        peer->length = static_cast<uint32_t>(length);
         return AcceptResult::Accepted;
     }
     switch (WSAGetLastError()) {
@@ -226,15 +293,32 @@ void closeSocket(SocketHandle socket) { closesocket(native(socket)); }
 uint16_t toNetworkOrder(uint16_t value) { return htons(value); }
 
 std::string addressText(const SocketAddress& address) {
-    char text[INET_ADDRSTRLEN] = {};
-    in_addr ipv4 = asIPv4(address)->sin_addr;
-    if (!inet_ntop(AF_INET, &ipv4, text, sizeof(text))) return std::string();
-    return text;
+    switch (addressFamily(address)) {
+        case AddressFamily::IPv4: {
+            in_addr ip = nativeOf<sockaddr_in>(address).sin_addr;
+            return numericText(AF_INET, &ip);
+        }
+        case AddressFamily::IPv6:
+            return ipv6Text(nativeOf<sockaddr_in6>(address).sin6_addr);
+        default:
+            return std::string();
+    }
 }
 
-uint16_t addressPort(const SocketAddress& address) { return ntohs(asIPv4(address)->sin_port); }
+uint16_t addressPort(const SocketAddress& address) {
+    switch (addressFamily(address)) {
+        case AddressFamily::IPv4:
+            return ntohs(nativeOf<sockaddr_in>(address).sin_port);
+        case AddressFamily::IPv6:
+            return ntohs(nativeOf<sockaddr_in6>(address).sin6_port);
+        default:
+            return 0;
+    }
+}
 
 bool localAddress(SocketHandle socket, SocketAddress* address) {
-    int length = sizeof(address->bytes);
-    return getsockname(native(socket), reinterpret_cast<sockaddr*>(address->bytes), &length) == 0;
+    int length = SocketAddress::Capacity;
+    if (getsockname(native(socket), reinterpret_cast<sockaddr*>(address->bytes), &length) != 0) return false;
+    address->length = static_cast<uint32_t>(length);
+    return true;
 }
