@@ -29,6 +29,8 @@ work=$(mktemp -d)
 dbus_pid=""
 avahi_pid=""
 cleanup() {
+    [ -n "${simhost_pid:-}" ] && kill "$simhost_pid" 2>/dev/null || true
+    [ -n "${avahi_pid:-}" ] && kill -CONT "$avahi_pid" 2>/dev/null || true
     [ -n "${advertiser_pid:-}" ] && kill "$advertiser_pid" 2>/dev/null || true
     [ -n "$avahi_pid" ] && kill "$avahi_pid" 2>/dev/null || true
     [ -n "$dbus_pid" ] && kill "$dbus_pid" 2>/dev/null || true
@@ -132,33 +134,104 @@ wait "$advertiser_pid" || true
 advertiser_pid=""
 echo "advertised, resolved with its TXT entries, and withdrawn"
 
-# The bridge itself, in the stand-in simulator, found by the reference client through DNS-SD alone.
-"$simhost" --plugin "$module" --start --duration 20 > "$work/simhost.log" 2>&1 &
-simhost_pid=$!
-found_client=""
-for _ in $(seq 20); do
-    if "$client" --count 2 --rate 10 --discovery-seconds 3 > "$work/client.log" 2>&1; then
-        found_client=yes
-        break
-    fi
-    sleep 0.5
-done
-# The bridge's own service info, as the browser resolves it (the advertiser above built a copy of it).
-bridge_found=""
-if [ -n "$found_client" ]; then
+# ---- The bridge itself in the stand-in simulator, driven through its console.
+
+sim_log=$work/simhost.log
+seen=0
+# Waits until a line of simhost's output after those already matched fits the pattern (grep -E), at most
+# the given seconds; the line is kept in $matched.
+await() {
+    local pattern=$1 deadline=$((SECONDS + $2)) found
+    while ((SECONDS <= deadline)); do
+        found=$(tail -n +$((seen + 1)) "$sim_log" | grep -nE -- "$pattern" | head -n 1 || true)
+        if [ -n "$found" ]; then
+            seen=$((seen + ${found%%:*}))
+            matched=${found#*:}
+            return 0
+        fi
+        sleep 0.05
+    done
+    echo "simhost did not say /$pattern/ within $2 s"; cat "$sim_log"; exit 1
+}
+say() { echo "$1" >&"$sim_in"; }
+start_simhost() {
+    rm -f "$work/simhost.in"
+    mkfifo "$work/simhost.in"
+    "$simhost" --plugin "$module" --duration 90 <"$work/simhost.in" >"$sim_log" 2>&1 &
+    simhost_pid=$!
+    exec {sim_in}>"$work/simhost.in"
+    seen=0
+    await '^simhost: ready' 20
+}
+click() {
+    say "click $1"
+    await "clicked \"$1\" \(" 10
+    echo "$matched"
+}
+quit_simhost() {
+    say quit
+    await '^simhost: exit' 40
+    exec {sim_in}>&-
+    wait "$simhost_pid" || { echo "simhost did not end cleanly"; cat "$sim_log"; exit 1; }
+    simhost_pid=""
+}
+wait_until_withdrawn() {
     for _ in $(seq 40); do
-        bridge_found=$(browse)
-        [ -n "$bridge_found" ] && break
+        [ -z "$(browse)" ] && return 0
         sleep 0.25
     done
-fi
-kill "$simhost_pid" 2>/dev/null || true
-wait "$simhost_pid" 2>/dev/null || true
+    echo "X-Plane is still advertised after Stop"; exit 1
+}
+
+# bridge_round BACKEND: started from the menu, advertised through BACKEND (as the pilot's log says), seen
+# by the browser with its port and TXT entries, and withdrawn after Stop.
+bridge_round() {
+    local backend=$1 found=""
+    start_simhost
+    click "Start Zephrane bridge"
+    await "Log.txt: Zephrane: advertised as \"X-Plane\" through $backend" 20
+    echo "$matched"
+    for _ in $(seq 40); do
+        found=$(browse)
+        [ -n "$found" ] && break
+        sleep 0.25
+    done
+    echo "browser: $found"
+    [ -n "$found" ] || { echo "the bridge is not advertised to the browser"; exit 1; }
+    check_resolved "$found"
+}
+end_round() {
+    click "Stop Zephrane bridge"
+    wait_until_withdrawn
+    quit_simhost
+}
+
+# 1. Through the DNS-SD compatibility library, and the reference client finds the bridge by DNS-SD alone.
+bridge_round 'libdns_sd\.so\.1'
+"$client" --count 2 --rate 10 --discovery-seconds 5 > "$work/client.log" 2>&1 || {
+    cat "$work/client.log"; echo "zephrane-client did not find the bridge"; exit 1; }
 cat "$work/client.log"
-[ -n "$found_client" ] || { echo "zephrane-client did not find the bridge"; cat "$work/simhost.log"; exit 1; }
 grep -q 'found "X-Plane" at 169.254.77.[12] port 21777' "$work/client.log" || { echo "not found by DNS-SD"; exit 1; }
-echo "zephrane-client found the bridge by DNS-SD and read its positions"
-echo "browser: $bridge_found"
-[ -n "$bridge_found" ] || { echo "the bridge is not advertised to the browser"; exit 1; }
-check_resolved "$bridge_found"
-echo "the bridge advertises its port and TXT entries"
+end_round
+echo "the bridge advertises its port and TXT entries, is found by the client, and withdraws at Stop"
+
+# 2. Without the compatibility library, as on a stock desktop: Avahi's own client library takes over.
+compat=$(readlink -f "$(ldconfig -p | sed -n 's/.*libdns_sd\.so\.1 .*=> //p' | head -n 1)")
+: >"$work/empty"
+mount --bind "$work/empty" "$compat"
+bridge_round 'Avahi \(libavahi-client\.so\.3\)'
+end_round
+umount "$compat"
+echo "without libdns_sd.so.1 the bridge is advertised through Avahi's own library and withdrawn at Stop"
+
+# 3. A daemon that stops answering: the menu handlers return while it is frozen, the simulator flies on,
+# and once the daemon is back the plug-in stops and unloads cleanly.
+start_simhost
+kill -STOP "$avahi_pid"
+click "Start Zephrane bridge"
+await '^simhost: t=' 5
+await '^simhost: t=' 5
+click "Stop Zephrane bridge"
+kill -CONT "$avahi_pid"
+quit_simhost
+echo "with the daemon frozen, Start and Stop returned and the simulator flew on; it stopped and unloaded cleanly"
