@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows build under test: every unit-test program runs under Wine, objdump checks what the module
 # exports and imports, and simhost.exe loads the Windows module, starts the bridge on port 21777 and serves
-# the Linux zephrane-client over loopback. Wine has no "dnssd.dll", so the bridge serves unadvertised.
+# the Linux zephrane-client over loopback. Wine has no "dnssd.dll" and no DnsServiceRegister, so the bridge
+# serves unadvertised and its Log.txt line says why.
 #   run_windows_tests.sh [<Windows build folder> [<Linux zephrane-client>]]
 # Exits 77 (skipped) with the reason when MinGW-w64, Wine or the builds are missing; 1 on any failure.
 set -uo pipefail
@@ -144,7 +145,9 @@ run_end_to_end() {
     wait_for_free_port || { fail "port $bridge_port stayed in use"; return; }
     console=$(mktemp -u "$logs/console.XXXXXX")
     mkfifo "$console"
-    wine "$simhost" --plugin "Z:${module//\//\\}" --start --strict --duration 120 <"$console" >"$host_log" 2>&1 &
+    # In the logs folder, where its Log.txt is written.
+    (cd "$logs" && exec wine "$simhost" --plugin "Z:${module//\//\\}" --start --strict --duration 120) \
+        <"$console" >"$host_log" 2>&1 &
     pid=$!
     simhost_pid=$pid
     exec {typing}>"$console"
@@ -174,6 +177,11 @@ run_end_to_end() {
     fi
     grep -q 'logged in' "$client_errors" || fail "the client did not log in"
     grep -q 'clicked "Start Zephrane bridge"' "$host_log" || fail "the bridge was not started"
+    # Wine has neither Bonjour's dnssd.dll nor DnsServiceRegister: the pilot's log says why apps will not
+    # find the simulator, and what to install.
+    grep -q 'Log.txt: Zephrane: started, listening on port 21777' "$host_log" || fail "Log.txt does not say it started"
+    grep -q 'Log.txt: Zephrane: not advertised.*install Bonjour' "$host_log" ||
+        fail "Log.txt does not say why the bridge is not advertised"
     grep -q 'XPluginStop done' "$host_log" || fail "simhost.exe did not stop the plug-in"
     ! grep -q 'off the simulator' "$host_log" || fail "an XPLM call came off the main thread"
     [ "$failures" -eq 0 ] && echo "end to end: simhost.exe served $(grep -c latitude "$client_log") moving reports to the Linux client"
