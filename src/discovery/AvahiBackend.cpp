@@ -15,6 +15,9 @@ constexpr int ClientFailure = 100;
 constexpr int GroupEstablished = 2;
 constexpr int GroupCollision = 3;
 constexpr int GroupFailure = 4;
+constexpr int ErrorCollision = -8;
+// How many alternative names are tried before giving up ("X-Plane #2" to "X-Plane #11").
+constexpr int MostAlternativeNames = 10;
 
 }  // namespace
 
@@ -147,7 +150,21 @@ AdvertisingBackend::Outcome AvahiBackend::publish(const ServiceDescription& serv
 }
 
 // Before the poll runs, on the publishing thread; after a collision, on the poll thread inside its callback.
+// A name that this daemon already publishes for another program is refused at once, a name taken elsewhere on
+// the network later through the group's state: both take the alternative name.
 bool AvahiBackend::addService() {
+    for (int attempt = 0; attempt <= MostAlternativeNames; ++attempt) {
+        int added = addServiceUnderCurrentName();
+        if (added == ErrorCollision) {
+            takeAlternativeName();
+            continue;
+        }
+        return added >= 0 && api_->entryGroupCommit(group_) >= 0;
+    }
+    return false;
+}
+
+int AvahiBackend::addServiceUnderCurrentName() {
     std::string name;
     {
         std::lock_guard<std::mutex> guard(mutex_);
@@ -158,7 +175,7 @@ bool AvahiBackend::addService() {
     int added = api_->entryGroupAddServiceStrlst(group_, InterfaceUnspecified, ProtocolUnspecified, 0, name.c_str(),
                                                  service_.type.c_str(), nullptr, nullptr, service_.port, txt);
     api_->stringListFree(txt);
-    return added >= 0 && api_->entryGroupCommit(group_) >= 0;
+    return added;
 }
 
 void AvahiBackend::onClientState(void* client, int state, void* context) {
@@ -176,6 +193,7 @@ void AvahiBackend::onGroupState(void* group, int state, void* context) {
     } else if (state == GroupCollision) {
         backend->group_ = group;
         backend->takeAlternativeName();
+        if (!backend->addService()) backend->settle(GroupState::Failed, "no other name was free");
     } else if (state == GroupFailure) {
         backend->settle(GroupState::Failed, "the daemon could not publish the service");
     }
@@ -189,7 +207,6 @@ void AvahiBackend::takeAlternativeName() {
         api_->free(alternative);
     }
     api_->entryGroupReset(group_);
-    if (!addService()) settle(GroupState::Failed, "the daemon refused the service under another name");
 }
 
 void AvahiBackend::settle(GroupState state, const std::string& detail) {

@@ -32,7 +32,9 @@ private:
     enum class GroupState { Waiting, Established, Failed };
 
     bool load(std::string* detail);
+    // Adds the service (under the next alternative name while the name is taken) and commits the group.
     bool addService();
+    int addServiceUnderCurrentName();
     // The library's callbacks, on its poll thread (the group's also inside entry_group_new).
     static void onClientState(void* client, int state, void* context);
     static void onGroupState(void* group, int state, void* context);

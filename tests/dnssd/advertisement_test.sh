@@ -221,8 +221,31 @@ compat=$(readlink -f "$(ldconfig -p | sed -n 's/.*libdns_sd\.so\.1 .*=> //p' | h
 mount --bind "$work/empty" "$compat"
 bridge_round 'Avahi \(libavahi-client\.so\.3\)'
 end_round
-umount "$compat"
 echo "without libdns_sd.so.1 the bridge is advertised through Avahi's own library and withdrawn at Stop"
+
+# collision_round BACKEND: another service already holds the name "X-Plane": the bridge takes the
+# alternative name and says which.
+collision_round() {
+    avahi-publish -s X-Plane _zephrane_gps._tcp 1234 >/dev/null 2>&1 &
+    local holder=$!
+    for _ in $(seq 40); do
+        avahi-browse -pt _zephrane_gps._tcp 2>/dev/null | grep -q ';X-Plane;' && break
+        sleep 0.25
+    done
+    start_simhost
+    click "Start Zephrane bridge"
+    await "Log.txt: Zephrane: advertised as \"X-Plane #2\" through $1" 30
+    echo "$matched"
+    click "Stop Zephrane bridge"
+    quit_simhost
+    kill "$holder"
+    wait "$holder" 2>/dev/null || true
+}
+collision_round 'Avahi \(libavahi-client\.so\.3\)'
+umount "$compat"
+# The compatibility library refuses a name this daemon already publishes; Avahi's own library then renames.
+collision_round ''
+echo "a name already taken on the network is replaced by the daemon's alternative, and the log names it"
 
 # 3. A daemon that stops answering: the menu handlers return while it is frozen, the simulator flies on,
 # and once the daemon is back the plug-in stops and unloads cleanly.
