@@ -3,6 +3,19 @@
 #include "base/PilotLog.h"
 #include "platform/DnsSdLibrary.h"
 
+namespace {
+
+// The DNS-SD libraries are used by one announcement at a time: the D-Bus connections under Avahi's are not
+// safe to use from two threads at once, and a bridge started again while the previous announcement still
+// withdraws (from a daemon that stopped answering) would otherwise overlap with it. Only announcement
+// threads ever wait here, never the thread that starts or stops them.
+std::mutex& libraryMutex() {
+    static std::mutex mutex;
+    return mutex;
+}
+
+}  // namespace
+
 ServiceAdvertisement::ServiceAdvertisement(ServiceDescription service,
                                            std::vector<std::unique_ptr<AdvertisingBackend>> backends)
     : BaseThread(true, false), service_(std::move(service)), backends_(std::move(backends)) {}
@@ -62,7 +75,11 @@ AdvertisingBackend* ServiceAdvertisement::publishThroughFirstThatCan(std::string
         }
         std::string name;
         std::string detail;
-        AdvertisingBackend::Outcome outcome = backend->publish(service_, &name, &detail);
+        AdvertisingBackend::Outcome outcome;
+        {
+            std::lock_guard<std::mutex> library(libraryMutex());
+            outcome = backend->publish(service_, &name, &detail);
+        }
         std::lock_guard<std::mutex> guard(mutex_);
         trying_ = nullptr;
         if (outcome == AdvertisingBackend::Outcome::Published) {
@@ -81,12 +98,19 @@ void ServiceAdvertisement::threadMethod() {
     bool stopped = stopRequested();
     if (published && !stopped) reportPublished(*published);
     if (!published && !stopped) reportNotPublished(reasons);
-    setState(published ? State::Published : State::NotPublished);
-    if (published) {
+    if (!published) {
+        setState(State::NotPublished);
+        return;
+    }
+    setState(State::Published);
+    {
         std::unique_lock<std::mutex> lock(mutex_);
         changed_.wait(lock, [this] { return stopRequested_; });
     }
-    if (published) published->withdraw();
+    {
+        std::lock_guard<std::mutex> library(libraryMutex());
+        published->withdraw();
+    }
     setState(State::Stopped);
 }
 

@@ -19,6 +19,7 @@
 
 class ServiceAdvertisement : public BaseObject, public BaseThread {
 public:
+    // NotPublished is final; Stopped follows Published once the service has been withdrawn.
     enum class State { Registering, Published, NotPublished, Stopped };
 
     // Uses backends in their order; makeAdvertisingBackends gives the platform's.
