@@ -1,9 +1,356 @@
 #include "platform/NativeDnsSd.h"
 
+#include <windows.h>
+#include <windns.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <cwchar>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "WideText.h"
+#include "platform/DnsServiceCalls.h"
+#include "platform/DynamicLibrary.h"
+
+namespace {
+
+// The plain types of DnsServiceCalls.h are the system's: the same layouts, and on x64 a single calling
+// convention, so that the plain function types are the system's as well.
+static_assert(sizeof(void*) == 8, "the DNS-SD calls are declared for 64-bit Windows");
+static_assert(sizeof(DnsServiceInstance) == sizeof(DNS_SERVICE_INSTANCE));
+static_assert(offsetof(DnsServiceInstance, port) == offsetof(DNS_SERVICE_INSTANCE, wPort));
+static_assert(offsetof(DnsServiceInstance, propertyCount) == offsetof(DNS_SERVICE_INSTANCE, dwPropertyCount));
+static_assert(offsetof(DnsServiceInstance, values) == offsetof(DNS_SERVICE_INSTANCE, values));
+static_assert(offsetof(DnsServiceInstance, interfaceIndex) == offsetof(DNS_SERVICE_INSTANCE, dwInterfaceIndex));
+static_assert(sizeof(DnsServiceRegisterRequest) == sizeof(DNS_SERVICE_REGISTER_REQUEST));
+static_assert(offsetof(DnsServiceRegisterRequest, serviceInstance) ==
+              offsetof(DNS_SERVICE_REGISTER_REQUEST, pServiceInstance));
+static_assert(offsetof(DnsServiceRegisterRequest, context) == offsetof(DNS_SERVICE_REGISTER_REQUEST, pQueryContext));
+static_assert(offsetof(DnsServiceRegisterRequest, unicastEnabled) ==
+              offsetof(DNS_SERVICE_REGISTER_REQUEST, unicastEnabled));
+static_assert(sizeof(DnsDword) == sizeof(DWORD) && sizeof(DnsBool) == sizeof(BOOL));
+
+constexpr const char* SystemLibrary = "dnsapi.dll";
+constexpr const char* ConstructInstanceCall = "DnsServiceConstructInstance";
+constexpr const char* RegisterCall = "DnsServiceRegister";
+constexpr const char* DeregisterCall = "DnsServiceDeRegister";
+constexpr const char* FreeInstanceCall = "DnsServiceFreeInstance";
+constexpr std::chrono::milliseconds SystemAnswerLimit = std::chrono::seconds(10);
+constexpr const char* LocalDomain = "local";
+constexpr DnsDword Succeeded = ERROR_SUCCESS;
+
+using FreeInstanceFunction = void (*)(DnsServiceInstance*);
+using SendFunction = DnsDword (*)(DnsServiceRegisterRequest*, DnsServiceCancel*);
+
+// The calls a test stands in, while it does.
+struct StandIn {
+    bool active = false;
+    DnsServiceCalls calls{};
+    std::chrono::milliseconds answerLimit = SystemAnswerLimit;
+};
+std::mutex standInMutex;
+StandIn standIn;  // guarded by standInMutex
+
+StandIn currentStandIn() {
+    std::lock_guard<std::mutex> lock(standInMutex);
+    return standIn;
+}
+
+// The computer's DNS host name; the first call asks for the size, with the terminating null.
+std::wstring systemComputerName() {
+    DWORD size = 0;
+    GetComputerNameExW(ComputerNameDnsHostname, nullptr, &size);
+    std::wstring name(size, L'\0');
+    if (size == 0 || !GetComputerNameExW(ComputerNameDnsHostname, name.data(), &size)) return {};
+    name.resize(size);
+    return name;
+}
+
+template <class Function>
+void lookUp(const DynamicLibrary& library, const char* name, Function* entry) {
+    *entry = reinterpret_cast<Function>(library.symbol(name));
+}
+
+DnsServiceCalls systemCalls(const DynamicLibrary& library) {
+    DnsServiceCalls calls{};
+    lookUp(library, ConstructInstanceCall, &calls.constructInstance);
+    lookUp(library, RegisterCall, &calls.registerService);
+    lookUp(library, DeregisterCall, &calls.deregisterService);
+    lookUp(library, FreeInstanceCall, &calls.freeInstance);
+    calls.computerName = systemComputerName;
+    return calls;
+}
+
+// The first of dnsapi.dll's calls that calls lacks, or null; DnsServiceRegister first, the one people know.
+const char* firstMissingCall(const DnsServiceCalls& calls) {
+    if (!calls.registerService) return RegisterCall;
+    if (!calls.constructInstance) return ConstructInstanceCall;
+    if (!calls.deregisterService) return DeregisterCall;
+    if (!calls.freeInstance) return FreeInstanceCall;
+    return nullptr;
+}
+
+std::string statusText(DnsDword status) {
+    std::string text = systemErrorText(status);
+    std::string number = std::to_string(status);
+    return text.find(number) == std::string::npos ? text + " (" + number + ")" : text;
+}
+
+std::string durationText(std::chrono::milliseconds limit) {
+    if (limit.count() % 1000 == 0) return std::to_string(limit.count() / 1000) + " s";
+    return std::to_string(limit.count()) + " ms";
+}
+
+// "<name>.<type>.local", the type without a closing dot.
+std::string fullInstanceName(const std::string& name, const std::string& type) {
+    std::string bareType = !type.empty() && type.back() == '.' ? type.substr(0, type.size() - 1) : type;
+    return name + "." + bareType + "." + LocalDomain;
+}
+
+// The name the system registered, without the ".<type>.local" it answers with; the name asked for when the
+// system answered with none.
+std::string registeredName(const DnsServiceInstance* answered, const std::string& asked, const std::string& full) {
+    if (!answered || !answered->instanceName) return asked;
+    std::string name = utf8FromWide(answered->instanceName, std::wcslen(answered->instanceName));
+    if (!name.empty() && name.back() == '.') name.pop_back();
+    std::string suffix = full.substr(asked.size());
+    size_t kept = name.size() - suffix.size();
+    bool hasSuffix = name.size() > suffix.size() && name.compare(kept, suffix.size(), suffix) == 0;
+    return hasSuffix ? name.substr(0, kept) : name;
+}
+
+// Where the system's answers to one registration arrive (to the registration, then to its withdrawal), on
+// a thread of the system's own. The registration holds one share, and a request sent holds one for its
+// answer; whoever lets go of the last share deletes it. A registration that stops waiting hands over the
+// instance its request points to, and the late answer frees it with its own.
+class SystemAnswer {
+public:
+    explicit SystemAnswer(FreeInstanceFunction freeInstance) : freeInstance_(freeInstance) {}
+
+    // The completion callback of every request made with this answer as its context.
+    static void onAnswer(DnsDword status, void* context, DnsServiceInstance* instance) {
+        static_cast<SystemAnswer*>(context)->receive(status, instance);
+    }
+
+    // A request is about to be sent: its answer holds a share.
+    void expect() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        expected_ = true;
+        hasAnswer_ = false;
+        ++shares_;
+    }
+
+    // The system turned the request down at once: no answer comes (or one came already, and let go).
+    void forgo() {
+        bool awaited = false;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            awaited = expected_;
+            expected_ = false;
+        }
+        if (awaited) letGo();
+    }
+
+    // Waits up to limit: true with the answer's status and instance (the caller's to free). False when none
+    // came: the registration has then let go, and the late answer frees sent and its own instance.
+    bool await(std::chrono::milliseconds limit, DnsServiceInstance* sent, DnsDword* status,
+               DnsServiceInstance** instance) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            if (arrived_.wait_for(lock, limit, [this] { return hasAnswer_; })) {
+                *status = status_;
+                *instance = instance_;
+                return true;
+            }
+            abandoned_ = true;
+            sent_ = sent;
+        }
+        letGo();
+        return false;
+    }
+
+    void letGo() {
+        if (shares_.fetch_sub(1) == 1) delete this;
+    }
+
+private:
+    void receive(DnsDword status, DnsServiceInstance* instance) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (!expected_) return;  // nothing asked: it holds no share, and its instance is not ours to free
+            expected_ = false;
+            if (abandoned_) {
+                freeInstance(instance);
+                if (instance != sent_) freeInstance(sent_);
+            } else {
+                hasAnswer_ = true;
+                status_ = status;
+                instance_ = instance;
+                arrived_.notify_all();
+            }
+        }
+        letGo();
+    }
+
+    void freeInstance(DnsServiceInstance* instance) {
+        if (instance) freeInstance_(instance);
+    }
+
+    const FreeInstanceFunction freeInstance_;
+    std::atomic<int> shares_{1};
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    bool expected_ = false;                 // guarded by mutex_
+    bool hasAnswer_ = false;                // guarded by mutex_
+    bool abandoned_ = false;                // guarded by mutex_
+    DnsDword status_ = Succeeded;           // guarded by mutex_
+    DnsServiceInstance* instance_ = nullptr;  // guarded by mutex_
+    DnsServiceInstance* sent_ = nullptr;      // guarded by mutex_
+};
+
+// A registration through dnsapi.dll. publish and withdraw run on one thread at a time (the announcement's);
+// only the answers come on the system's threads.
+class DnsApiRegistration final : public NativeDnsSd {
+public:
+    DnsApiRegistration(const DnsServiceCalls& calls, std::chrono::milliseconds answerLimit,
+                       std::unique_ptr<DynamicLibrary> library)
+        : calls_(calls), answerLimit_(answerLimit), library_(std::move(library)) {}
+
+    ~DnsApiRegistration() override { withdraw(); }
+
+    bool publish(const std::string& name, const std::string& type, uint16_t port, const TxtEntries& txt,
+                 std::string* nameUsed, std::string* error) override {
+        withdraw();
+        std::wstring computer = calls_.computerName();
+        if (computer.empty()) {
+            *error = "the computer has no DNS host name";
+            return false;
+        }
+        std::string full = fullInstanceName(name, type);
+        instance_ = construct(full, computer, port, txt);
+        if (!instance_) {
+            *error = std::string(ConstructInstanceCall) + " made no instance of " + full;
+            return false;
+        }
+        DnsServiceInstance* answered = nullptr;
+        if (!registerInstance(&answered, error)) return false;
+        *nameUsed = registeredName(answered, name, full);
+        freeAnswered(answered);
+        return true;
+    }
+
+    void withdraw() override {
+        if (!instance_) return;
+        DnsDword status = Succeeded;
+        DnsServiceInstance* answered = nullptr;
+        if (!send(calls_.deregisterService, &status, &answered)) return;
+        freeAnswered(answered);
+        release();
+    }
+
+private:
+    DnsServiceInstance* construct(const std::string& full, const std::wstring& computer, uint16_t port,
+                                  const TxtEntries& txt) const {
+        std::wstring instanceName = wideFromUtf8(full);
+        std::wstring hostName = computer + L"." + wideFromUtf8(LocalDomain);
+        std::vector<std::wstring> keys, values;
+        std::vector<const wchar_t*> keyTexts, valueTexts;
+        for (const auto& [key, value] : txt) {
+            keys.push_back(wideFromUtf8(key));
+            values.push_back(wideFromUtf8(value));
+        }
+        for (size_t i = 0; i < keys.size(); ++i) {
+            keyTexts.push_back(keys[i].c_str());
+            valueTexts.push_back(values[i].c_str());
+        }
+        return calls_.constructInstance(instanceName.c_str(), hostName.c_str(), nullptr, nullptr, port, 0, 0,
+                                        static_cast<DnsDword>(txt.size()), keyTexts.data(), valueTexts.data());
+    }
+
+    // Registers instance_; false with the reason, having freed everything, when the system refuses.
+    bool registerInstance(DnsServiceInstance** answered, std::string* error) {
+        answer_ = new SystemAnswer(calls_.freeInstance);
+        request_ = DnsServiceRegisterRequest{DNS_QUERY_REQUEST_VERSION1, 0, instance_, SystemAnswer::onAnswer,
+                                             answer_, nullptr, FALSE};
+        DnsDword status = Succeeded;
+        if (!send(calls_.registerService, &status, answered)) {
+            *error = "the system's DNS-SD did not answer within " + durationText(answerLimit_);
+            return false;
+        }
+        if (status == Succeeded) return true;
+        *error = "the system's DNS-SD refused the registration: " + statusText(status);
+        freeAnswered(*answered);
+        release();
+        return false;
+    }
+
+    // Sends request_ through call and waits for the answer: true with its status and instance (a refusal
+    // made at once is an answer without one). False when no answer came in time: the registration is then
+    // given up, and what the request points to left to the late answer.
+    bool send(SendFunction call, DnsDword* status, DnsServiceInstance** answered) {
+        answer_->expect();
+        DnsDword accepted = call(&request_, nullptr);
+        if (accepted != DnsRequestPending) {
+            answer_->forgo();
+            *status = accepted;
+            *answered = nullptr;
+            return true;
+        }
+        if (answer_->await(answerLimit_, instance_, status, answered)) return true;
+        answer_ = nullptr;
+        instance_ = nullptr;
+        return false;
+    }
+
+    void freeAnswered(DnsServiceInstance* answered) {
+        if (answered && answered != instance_) calls_.freeInstance(answered);
+    }
+
+    // Frees the instance and lets go of the answers: nothing is registered any more.
+    void release() {
+        calls_.freeInstance(instance_);
+        instance_ = nullptr;
+        answer_->letGo();
+        answer_ = nullptr;
+    }
+
+    const DnsServiceCalls calls_;
+    const std::chrono::milliseconds answerLimit_;
+    std::unique_ptr<DynamicLibrary> library_;  // null for a test's calls
+    DnsServiceInstance* instance_ = nullptr;   // what is registered (or being registered); null: nothing
+    SystemAnswer* answer_ = nullptr;           // our share of the answers to instance_'s requests
+    DnsServiceRegisterRequest request_{};
+};
+
+}  // namespace
+
 bool systemMayHaveNativeDnsSd() { return true; }
 
-// Filled in with dnsapi.dll's DnsServiceRegister.
+// dnsapi.dll stays mapped: an answer the registration stopped waiting for may still come on its threads.
 std::unique_ptr<NativeDnsSd> openNativeDnsSd(std::string* reason) {
-    *reason = "DnsServiceRegister is not available";
-    return nullptr;
+    StandIn test = currentStandIn();
+    DnsServiceCalls calls = test.calls;
+    std::unique_ptr<DynamicLibrary> library;
+    if (!test.active) {
+        library = DynamicLibrary::open(SystemLibrary, reason, DynamicLibrary::Lifetime::StaysMapped);
+        if (!library) {
+            *reason = std::string(SystemLibrary) + " cannot be loaded: " + *reason;
+            return nullptr;
+        }
+        calls = systemCalls(*library);
+    }
+    if (const char* missing = firstMissingCall(calls)) {
+        *reason = std::string(SystemLibrary) + " has no " + missing + " (Windows 10 version 1809 or later has it)";
+        return nullptr;
+    }
+    if (!calls.computerName) calls.computerName = systemComputerName;
+    return std::make_unique<DnsApiRegistration>(calls, test.answerLimit, std::move(library));
+}
+
+void setDnsServiceCallsForTests(const DnsServiceCalls* calls, std::chrono::milliseconds answerLimit) {
+    std::lock_guard<std::mutex> lock(standInMutex);
+    standIn = calls ? StandIn{true, *calls, answerLimit} : StandIn{};
 }
