@@ -111,15 +111,19 @@ read -r -t 20 status <&"${ADVERTISER[0]}" || { echo "the advertiser did not star
 echo "advertiser: $status"
 [ "$status" = "listening 21777 registered=1" ] || { echo "registration failed"; exit 1; }
 
-found=""
-for _ in $(seq 40); do
-    found=$(browse)
-    [ -n "$found" ] && break
-    sleep 0.25
-done
-echo "browser: $found"
-[ -n "$found" ] || { echo "X-Plane is not advertised"; exit 1; }
-check_resolved "$found"
+# Waits up to 10 s for the browser to resolve "X-Plane", then checks its port and TXT entries.
+expect_advertised() {
+    local found=""
+    for _ in $(seq 40); do
+        found=$(browse)
+        [ -n "$found" ] && break
+        sleep 0.25
+    done
+    echo "browser: $found"
+    [ -n "$found" ] || { echo "X-Plane is not advertised"; exit 1; }
+    check_resolved "$found"
+}
+expect_advertised
 
 echo withdraw >&"${ADVERTISER[1]}"
 read -r -t 20 status <&"${ADVERTISER[0]}" || { echo "the advertiser did not withdraw"; exit 1; }
@@ -186,19 +190,11 @@ wait_until_withdrawn() {
 # bridge_round BACKEND: started from the menu, advertised through BACKEND (as the pilot's log says), seen
 # by the browser with its port and TXT entries, and withdrawn after Stop.
 bridge_round() {
-    local backend=$1 found=""
     start_simhost
     click "Start Zephrane bridge"
-    await "Log.txt: Zephrane: advertised as \"X-Plane\" through $backend" 20
+    await "Log.txt: Zephrane: advertised as \"X-Plane\" through $1" 20
     echo "$matched"
-    for _ in $(seq 40); do
-        found=$(browse)
-        [ -n "$found" ] && break
-        sleep 0.25
-    done
-    echo "browser: $found"
-    [ -n "$found" ] || { echo "the bridge is not advertised to the browser"; exit 1; }
-    check_resolved "$found"
+    expect_advertised
 }
 end_round() {
     click "Stop Zephrane bridge"
