@@ -197,6 +197,8 @@ void DistantObjectsCenter::makeRoomForLogin() {
     if (!oldest) return;
     oldest->abandon();
     oldest->stopThread();
+    PilotLog::writeForPeer("client " + oldest->peer() + " closed before it logged in: " +
+                           std::to_string(MostPendingLogins) + " connections were waiting to log in");
     release(oldest);
 }
 

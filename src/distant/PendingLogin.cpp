@@ -1,10 +1,12 @@
 #include "distant/PendingLogin.h"
 
+#include "base/BaseString.h"
 #include "distant/DistantObjectsCenter.h"
 #include "io/IOSocketTCP.h"
 
 PendingLogin::PendingLogin(DistantObjectsCenter* listener, DistantObjectsCenter* connection)
-    : BaseThread(true, false), listener_(listener), connection_(retain(connection)) {}
+    : BaseThread(true, false), listener_(listener), peer_(connection->peerName()->chars()),
+      connection_(retain(connection)) {}
 
 PendingLogin::~PendingLogin() {
     stopThread();

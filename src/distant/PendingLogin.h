@@ -7,6 +7,7 @@
 #pragma once
 
 #include <mutex>
+#include <string>
 
 #include "base/BaseObject.h"
 #include "thread/BaseThread.h"
@@ -26,6 +27,8 @@ public:
     bool finished() { return threadState() == THREAD_FINISHED; }
     // Still waiting for the login object.
     bool waiting();
+    // The peer's address as text, as the connection was accepted.
+    const std::string& peer() const { return peer_; }
 
 protected:
     void threadMethod() override;
@@ -34,6 +37,7 @@ private:
     DistantObjectsCenter* takeConnection();
 
     DistantObjectsCenter* listener_;
+    std::string peer_;
     std::mutex mutex_;
     DistantObjectsCenter* connection_;  // guarded by mutex_; null once the login object was read
 };
