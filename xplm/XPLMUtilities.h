@@ -9,6 +9,10 @@ extern "C" {
 // Appends inString to the simulator's Log.txt, as it stands (the caller ends its lines with a newline).
 void XPLMDebugString(const char* inString);
 
+// Writes the full path of a file inside the simulator's preferences folder into outPrefsPath, which holds at
+// least 512 bytes; the caller cuts the file name off to have the folder.
+void XPLMGetPrefsPath(char* outPrefsPath);
+
 #ifdef __cplusplus
 }
 #endif

@@ -3,9 +3,11 @@
 #include <chrono>
 #include <cstring>
 
+#include "XPLMPlugin.h"
+#include "plugin/AutoStart.h"
 #include "plugin/BridgeSwitch.h"
-#include "thread/BaseThread.h"
 #include "plugin/PluginMenu.h"
+#include "thread/BaseThread.h"
 
 namespace {
 
@@ -16,15 +18,20 @@ constexpr char PluginDescription[] = "A plugin that forward navigation coordinat
 // own time-out, 25 s for Avahi's D-Bus calls: the unload waits that long at most, so that no thread is left
 // running in the module's code.
 constexpr std::chrono::seconds ThreadsEndLimit{30};
+// Paths from the simulator in the OS's own form ("/" between folders, UTF-8) on every platform.
+constexpr const char* NativePathsFeature = "XPLM_USE_NATIVE_PATHS";
 
 }  // namespace
 
-// The simulator's buffers hold 256 bytes; each text is copied with its terminator.
+// The simulator's buffers hold 256 bytes; each text is copied with its terminator. The automatic-start
+// choice is read here so that its check mark shows from the start; it acts at XPluginEnable.
 int XPluginStart(char* outName, char* outSignature, char* outDescription) {
     std::memcpy(outName, PluginName, sizeof(PluginName));
     std::memcpy(outSignature, PluginSignature, sizeof(PluginSignature));
     std::memcpy(outDescription, PluginDescription, sizeof(PluginDescription));
+    XPLMEnableFeature(NativePathsFeature, 1);
     PluginMenu::build();
+    AutoStart::load();
     return 1;
 }
 
@@ -36,7 +43,11 @@ void XPluginStop(void) {
     BaseThread::waitForAllThreadsToEnd(ThreadsEndLimit);
 }
 
-int XPluginEnable(void) { return 1; }
+// At X-Plane's start and after a re-enable, the bridge starts here when the pilot chose so.
+int XPluginEnable(void) {
+    AutoStart::startIfChosen();
+    return 1;
+}
 
 // Stops the bridge as XPluginStop does, but the module stays loaded: nothing waits for the DNS-SD daemon.
 void XPluginDisable(void) { BridgeSwitch::stop(); }

@@ -4,11 +4,12 @@
 
 extern "C" {
 
-// Writes the plug-in's name, signature and description into the simulator's buffers and builds the menu.
+// Writes the plug-in's name, signature and description into the simulator's buffers, builds the menu and
+// reads the pilot's automatic-start choice.
 __attribute__((visibility("default"))) int XPluginStart(char* outName, char* outSignature, char* outDescription);
 // Stops the bridge (warning when it is not running).
 __attribute__((visibility("default"))) void XPluginStop(void);
-// Answers 1; enabling never starts the bridge.
+// Answers 1; starts the bridge when the pilot chose "Start bridge automatically".
 __attribute__((visibility("default"))) int XPluginEnable(void);
 // Stops the bridge, exactly as XPluginStop does.
 __attribute__((visibility("default"))) void XPluginDisable(void);

@@ -1,6 +1,7 @@
 #include "plugin/PluginMenu.h"
 
 #include "XPLMMenus.h"
+#include "plugin/AutoStart.h"
 #include "plugin/BridgeSwitch.h"
 
 namespace {
@@ -8,6 +9,7 @@ namespace {
 constexpr const char* MenuTitle = "Zephrane";
 constexpr const char* StartItemText = "Start Zephrane bridge";
 constexpr const char* StopItemText = "Stop Zephrane bridge";
+constexpr const char* AutoStartItemText = "Start bridge automatically";
 // The SDK's force-English argument, which it ignores.
 constexpr int ForceEnglish = 1;
 
@@ -16,6 +18,12 @@ void* itemReference(intptr_t reference) { return reinterpret_cast<void*>(referen
 // Touched on the main thread only.
 XPLMMenuID submenu = nullptr;
 int startItem = -1;
+int autoStartItem = -1;
+
+void check(int item, bool on) {
+    if (!submenu || item < 0) return;
+    XPLMCheckMenuItem(submenu, item, on ? xplm_Menu_Checked : xplm_Menu_Unchecked);
+}
 
 }  // namespace
 
@@ -24,14 +32,15 @@ void PluginMenu::build() {
     submenu = XPLMCreateMenu(MenuTitle, XPLMFindPluginsMenu(), item, handle, nullptr);
     startItem = XPLMAppendMenuItem(submenu, StartItemText, itemReference(StartItemReference), ForceEnglish);
     XPLMAppendMenuItem(submenu, StopItemText, itemReference(StopItemReference), ForceEnglish);
+    autoStartItem = XPLMAppendMenuItem(submenu, AutoStartItemText, itemReference(AutoStartItemReference), ForceEnglish);
 }
 
 void PluginMenu::handle(void*, void* itemRef) {
     if (itemRef == itemReference(StartItemReference)) BridgeSwitch::start();
     if (itemRef == itemReference(StopItemReference)) BridgeSwitch::stop();
+    if (itemRef == itemReference(AutoStartItemReference)) AutoStart::toggle();
 }
 
-void PluginMenu::showServing(bool serving) {
-    if (!submenu || startItem < 0) return;
-    XPLMCheckMenuItem(submenu, startItem, serving ? xplm_Menu_Checked : xplm_Menu_Unchecked);
-}
+void PluginMenu::showServing(bool serving) { check(startItem, serving); }
+
+void PluginMenu::showAutoStart(bool on) { check(autoStartItem, on); }

@@ -1,6 +1,7 @@
 // PluginMenu: the "Zephrane" submenu under the simulator's Plugins menu, with the commands that start and
-// stop the bridge. The simulator owns the menu; the module never removes it. It keeps the submenu's identifier
-// and the start item's index, so that the start item can carry a check mark while the bridge serves.
+// stop the bridge and the choice whether it starts by itself. The simulator owns the menu; the module never
+// removes it. It keeps the submenu's identifier and the indexes of the items with check marks: the start item
+// carries one while the bridge serves, the automatic-start item one while that choice is on.
 #pragma once
 
 #include <cstdint>
@@ -10,11 +11,15 @@ public:
     // The item references the simulator hands back to the handler.
     static constexpr intptr_t StartItemReference = 1;
     static constexpr intptr_t StopItemReference = 2;
+    static constexpr intptr_t AutoStartItemReference = 3;
 
     // Adds the "Zephrane" item to the Plugins menu and attaches the submenu to it. Main thread only.
     static void build();
-    // The menu handler: 1 starts the bridge, 2 stops it, anything else is ignored.
+    // The menu handler: 1 starts the bridge, 2 stops it, 3 turns the automatic start over, anything else is
+    // ignored.
     static void handle(void* menuRef, void* itemRef);
     // Main thread: the check mark beside "Start Zephrane bridge", set by every start and stop.
     static void showServing(bool serving);
+    // Main thread: the check mark beside "Start bridge automatically", showing the pilot's choice.
+    static void showAutoStart(bool on);
 };

@@ -25,15 +25,6 @@ constexpr uint16_t BridgePort = 21777;
 const std::string ClientProgram = ZEPHRANE_CLIENT;
 const std::string IndependentClient = ZEPHRANE_INDEPENDENT_CLIENT;
 
-bool portIsFree() {
-    auto* probe = new IOSocketTCP();
-    probe->setAddress("127.0.0.1", BridgePort);
-    bool free = probe->listen();
-    probe->close();
-    release(probe);
-    return free;
-}
-
 // Reads every line of standard input as a JSON object holding the ten report values as numbers.
 constexpr const char* ReportLinesCheck = R"(import json, sys
 keys = {"latitude", "longitude", "altitude", "speed", "course", "pitch", "roll", "yaw", "slip", "accelerationZ"}
@@ -54,7 +45,7 @@ double value(BaseDictionary* report, const char* key) {
 class BridgeEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!portIsFree()) GTEST_SKIP() << "port 21777 is in use by another program: the bridge cannot listen";
+        if (!loopbackPortIsFree(BridgePort)) GTEST_SKIP() << "port 21777 is in use by another program: the bridge cannot listen";
         host = std::make_unique<SimHostProcess>(SimHostProgram, strictRun({"--start"}));
         ASSERT_TRUE(host->running()) << host->startError();
         ASSERT_TRUE(host->expect("simhost: ready")) << host->output() << host->errors();

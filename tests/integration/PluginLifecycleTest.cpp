@@ -44,16 +44,18 @@ TEST(PluginIdentity, StringsAreWrittenWordForWord) {
     quitCleanly(host);
 }
 
-TEST(PluginMenu, ZephraneSubmenuHoldsStartAndStopWithReferencesOneAndTwo) {
+TEST(PluginMenu, ZephraneSubmenuHoldsStartStopAndTheUncheckedAutomaticStart) {
     SimHostProcess host(SimHostProgram, strictRun());
     launch(host);
     host.send("menu");
-    ASSERT_TRUE(host.expect("simhost:   item 1 \"Stop Zephrane bridge\""));
+    ASSERT_TRUE(host.expect("simhost:   item 2 \"Start bridge automatically\""));
     EXPECT_TRUE(host.output().find("simhost: menu \"Plugins\"\n"
                                    "simhost:   item 0 \"Zephrane\" reference 0 opens menu \"Zephrane\"\n"
                                    "simhost: menu \"Zephrane\"\n"
                                    "simhost:   item 0 \"Start Zephrane bridge\" reference 1\n"
-                                   "simhost:   item 1 \"Stop Zephrane bridge\" reference 2\n") != std::string::npos)
+                                   "simhost:   item 1 \"Stop Zephrane bridge\" reference 2\n"
+                                   "simhost:   item 2 \"Start bridge automatically\" reference 3 [ ]\n") !=
+                    std::string::npos)
         << host.output();
     quitCleanly(host);
 }
@@ -114,10 +116,10 @@ TEST(BridgeCommands, EnableAnswersOneAndLeavesTheBridgeStopped) {
     quitCleanly(host);
 }
 
-TEST(BridgeCommands, ItemReferencesOtherThanOneAndTwoDoNothing) {
+TEST(BridgeCommands, ItemReferencesOtherThanOneToThreeDoNothing) {
     SimHostProcess host(SimHostProgram, strictRun());
     launch(host);
-    for (const char* reference : {"0", "3", "-1", "258"}) {
+    for (const char* reference : {"0", "4", "-1", "259"}) {
         host.send(std::string("handler Zephrane ") + reference);
         ASSERT_TRUE(host.expect(std::string("with item reference ") + reference));
     }

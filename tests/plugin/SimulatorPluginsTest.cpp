@@ -61,19 +61,23 @@ protected:
 }  // namespace
 
 // Another plug-in's item comes first, so the submenu must hang on the index the append returned.
-TEST_F(SimulatorPlugins, StartMakesTheSixMenuCallsInOrderWithTheirArguments) {
+TEST_F(SimulatorPlugins, StartMakesItsMenuAndPreferencesCallsInOrderWithTheirArguments) {
     simulator().menus.appendItem(simulator().menus.pluginsMenu(), "Other", nullptr, NoPlugin);
     simulator().calls.clear();
     char name[256], signature[256], description[256];
     ASSERT_EQ(XPluginStart(name, signature, description), 1);
     std::string handler = std::to_string(reinterpret_cast<intptr_t>(&PluginMenu::handle));
     std::vector<std::string> expected{
+        "XPLMEnableFeature(\"XPLM_USE_NATIVE_PATHS\", 1)",
         "XPLMFindPluginsMenu()",
         "XPLMAppendMenuItem(1, \"Zephrane\", 0, 1)",
         "XPLMFindPluginsMenu()",
         "XPLMCreateMenu(\"Zephrane\", 1, 1, " + handler + ", 0)",
         "XPLMAppendMenuItem(2, \"Start Zephrane bridge\", 1, 1)",
         "XPLMAppendMenuItem(2, \"Stop Zephrane bridge\", 2, 1)",
+        "XPLMAppendMenuItem(2, \"Start bridge automatically\", 3, 1)",
+        "XPLMGetPrefsPath()",
+        "XPLMCheckMenuItem(2, 2, 1)",
     };
     EXPECT_EQ(simulator().calls.calls(), expected);
 }

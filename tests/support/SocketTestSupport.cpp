@@ -64,6 +64,15 @@ IOSocketTCP* newConnectedClient(uint16_t port, const char* host) {
 
 // On Linux the kernel's own list of IPv6 addresses answers without the code under test; elsewhere a socket
 // listening on ::1 does.
+bool loopbackPortIsFree(uint16_t port) {
+    IOSocketTCP* probe = new IOSocketTCP();
+    probe->setAddress("127.0.0.1", port);
+    bool free = probe->listen();
+    probe->close();
+    release(probe);
+    return free;
+}
+
 std::string ipv6LoopbackMissing() {
 #ifdef __linux__
     constexpr const char* IPv6LoopbackEntry = "00000000000000000000000000000001 ";  // ::1, as the list writes it

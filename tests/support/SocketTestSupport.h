@@ -37,5 +37,8 @@ IOSocketTCP* newListener(uint32_t maximumClients = 0, const char* host = "127.0.
 // A socket connected to port on host, owned by the caller (null when the connection failed).
 IOSocketTCP* newConnectedClient(uint16_t port, const char* host = "127.0.0.1");
 
+// True when nothing listens on port over IPv4 loopback, so a bridge started now can have it.
+bool loopbackPortIsFree(uint16_t port);
+
 // Why this machine cannot run a test over IPv6 loopback (::1), or empty when it can; for GTEST_SKIP.
 std::string ipv6LoopbackMissing();

@@ -22,7 +22,7 @@ std::optional<HostOptions> parseHostOptions(int argc, const char* const* argv, s
     HostOptions options;
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
-        bool takesValue = option == "--plugin" || option == "--duration" || option == "--fps";
+        bool takesValue = option == "--plugin" || option == "--duration" || option == "--fps" || option == "--prefs";
         if (takesValue && i + 1 >= argc) {
             *error = option + " needs a value";
             return std::nullopt;
@@ -42,6 +42,12 @@ std::optional<HostOptions> parseHostOptions(int argc, const char* const* argv, s
                          ", not \"" + std::string(argv[i]) + "\"";
                 return std::nullopt;
             }
+        } else if (option == "--prefs") {
+            options.preferencesFolder = argv[++i];
+            if (options.preferencesFolder.empty()) {
+                *error = "--prefs needs a folder";
+                return std::nullopt;
+            }
         } else if (option == "--start") {
             options.start = true;
         } else if (option == "--strict") {
@@ -57,11 +63,12 @@ std::optional<HostOptions> parseHostOptions(int argc, const char* const* argv, s
 }
 
 const char* hostUsage() {
-    return "usage: simhost [--plugin PATH]... [--start] [--duration S] [--fps N] [--strict]\n"
+    return "usage: simhost [--plugin PATH]... [--start] [--duration S] [--fps N] [--prefs DIR] [--strict]\n"
            "  --plugin PATH  load this plug-in (repeatable)\n"
            "  --start        choose \"Start Zephrane bridge\" once the plug-ins are enabled\n"
            "  --duration S   quit after S seconds\n"
            "  --fps N        frames per second, 1 to 1000 (default 60)\n"
+           "  --prefs DIR    the simulator's preferences folder, made when missing (default: preferences)\n"
            "  --strict       abort at the first XPLM call off the main thread\n"
            "Type help once it runs for the console commands.\n";
 }

@@ -3,6 +3,7 @@
 //   --start         choose "Start Zephrane bridge" once the plug-ins are enabled
 //   --duration S    quit after S simulated seconds
 //   --fps N         frames per second (default 60)
+//   --prefs DIR     the simulator's preferences folder (default: preferences in the working folder)
 //   --strict        abort at the first XPLM call off the main thread
 #pragma once
 
@@ -18,6 +19,8 @@ struct HostOptions {
     bool start = false;
     std::optional<double> duration;
     int framesPerSecond = DefaultFramesPerSecond;
+    // Empty: the default folder.
+    std::string preferencesFolder;
     bool strict = false;
     bool help = false;
 };

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <thread>
 
 #include "ConsoleCommands.h"
@@ -34,12 +36,30 @@ void SimHost::openLog() {
     simulator().log.setEcho([](const std::string& line) { hostSay(std::string(LogFile) + ": " + line); });
 }
 
+// The folder is made when missing and handed to the plug-ins as a full path, "/" between folders, as X-Plane's
+// native paths are.
+bool SimHost::preparePreferences() {
+    std::string given = options_.preferencesFolder;
+    if (given.empty()) given = PreferencesFolder::DefaultFolder;
+    std::error_code error;
+    std::filesystem::path folder = std::filesystem::absolute(std::u8string(given.begin(), given.end()), error);
+    if (!error) std::filesystem::create_directories(folder, error);
+    if (error) {
+        hostComplain("cannot make the preferences folder \"" + given + "\": " + error.message());
+        return false;
+    }
+    std::u8string native = folder.lexically_normal().generic_u8string();
+    while (native.size() > 1 && native.back() == u8'/') native.pop_back();
+    simulator().preferences.setFolder(std::string(native.begin(), native.end()));
+    return true;
+}
+
 int SimHost::run() {
     InterruptSignal::catchSignals();
     openLog();
     simulator().threadGuard.bindToCurrentThread();
     simulator().threadGuard.setStrict(options_.strict);
-    if (!loadPlugins()) {
+    if (!preparePreferences() || !loadPlugins()) {
         shutDown();
         return 1;
     }

@@ -1,4 +1,4 @@
-// SimHost: the stand-in simulator's run from start to exit. It loads the plug-ins, starts and enables
+// SimHost: the stand-in simulator's run from start to exit. It makes the preferences folder, loads the plug-ins, starts and enables
 // them, runs the frame loop (flight model, flight loops, console commands, a status line once a second)
 // until quit, the duration or Ctrl-C, then disables, stops and unloads them. It owns the loaded plug-ins.
 #pragma once
@@ -31,6 +31,7 @@ public:
 
 private:
     void openLog();
+    bool preparePreferences();
     bool loadPlugins();
     void startPlugins();
     void runFrames();

@@ -10,6 +10,7 @@ void Simulator::runFrame(double seconds) {
 void Simulator::forgetPlugin(PluginTag plugin) {
     menus.forget(plugin);
     flightLoops.forget(plugin);
+    features.forget(plugin);
 }
 
 Simulator& simulator() {

@@ -1,5 +1,6 @@
 // Simulator: the state behind simhost's XPLM functions, one per process: the main-thread guard, the menus,
-// the datarefs, the flight model that writes them, the flight loops, a log of the menu calls and Log.txt. The frame
+// the datarefs, the flight model that writes them, the flight loops, the plug-ins' features, the preferences
+// folder, a log of the menu calls and Log.txt. The frame
 // loop (simhost itself, or a test standing in for it) calls runFrame on the main thread; plug-ins reach the
 // rest through XPLM calls.
 #pragma once
@@ -14,6 +15,8 @@
 #include "MainThreadGuard.h"
 #include "MenuRegistry.h"
 #include "PluginContext.h"
+#include "PluginFeatures.h"
+#include "PreferencesFolder.h"
 
 class Simulator {
 public:
@@ -22,12 +25,14 @@ public:
     DatarefTable datarefs;
     FlightModel model{datarefs};
     FlightLoopScheduler flightLoops;
+    PluginFeatures features;
+    PreferencesFolder preferences;
     CallLog calls;
     DebugLog log;
 
     // Moves the aircraft by seconds, then calls the flight loops that are due.
     void runFrame(double seconds);
-    // Drops the menus, items and flight loops the plug-in registered, before its module is unloaded.
+    // Drops the menus, items, flight loops and features the plug-in registered, before its module is unloaded.
     void forgetPlugin(PluginTag plugin);
     double time() const { return time_; }
     uint64_t frames() const { return frames_; }

@@ -1,14 +1,18 @@
 // The XPLM functions simhost offers to plug-ins, with the SDK's C signatures. Each one first checks that it
 // runs on the main thread, then forwards to the process-wide simulator. The executable exports exactly
 // these names so that a loaded plug-in's undefined XPLM symbols resolve to them. What a plug-in registers
-// is tagged with the plug-in whose code is running, and the menu calls are logged with their arguments.
+// is tagged with the plug-in whose code is running, and the menu, feature and preferences-path calls are logged
+// with their arguments.
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "PluginContext.h"
 #include "Simulator.h"
 #include "XPLMDataAccess.h"
 #include "XPLMMenus.h"
+#include "XPLMPlugin.h"
 #include "XPLMProcessing.h"
 #include "XPLMUtilities.h"
 
@@ -17,6 +21,9 @@ namespace {
 std::string number(const void* pointer) { return std::to_string(reinterpret_cast<intptr_t>(pointer)); }
 std::string number(XPLMMenuHandler_f handler) { return std::to_string(reinterpret_cast<intptr_t>(handler)); }
 std::string text(const char* text) { return text ? "\"" + std::string(text) + "\"" : "null"; }
+
+// The size the SDK asks callers of XPLMGetPrefsPath to provide; a longer path is cut to fit, terminator included.
+constexpr size_t PathBufferSize = 512;
 
 }  // namespace
 
@@ -54,6 +61,29 @@ void XPLMCheckMenuItem(XPLMMenuID inMenu, int index, XPLMMenuCheck inCheck) {
 void XPLMDebugString(const char* inString) {
     simulator().threadGuard.check(__func__);
     simulator().log.append(inString);
+}
+
+// The preferences file's path, in native form once the calling plug-in has enabled XPLM_USE_NATIVE_PATHS.
+void XPLMGetPrefsPath(char* outPrefsPath) {
+    simulator().threadGuard.check(__func__);
+    simulator().calls.record(std::string(__func__) + "()");
+    bool native = simulator().features.isEnabled(PluginContext::current(), PluginFeatures::NativePaths);
+    std::string path = simulator().preferences.filePath(native);
+    size_t length = std::min(path.size(), PathBufferSize - 1);
+    std::memcpy(outPrefsPath, path.data(), length);
+    outPrefsPath[length] = '\0';
+}
+
+// Features simhost does not know are left off, as the SDK leaves unsupported ones.
+void XPLMEnableFeature(const char* inFeature, int inEnable) {
+    simulator().threadGuard.check(__func__);
+    simulator().calls.record(std::string(__func__) + "(" + text(inFeature) + ", " + std::to_string(inEnable) + ")");
+    if (inFeature) simulator().features.enable(PluginContext::current(), inFeature, inEnable != 0);
+}
+
+int XPLMIsFeatureEnabled(const char* inFeature) {
+    simulator().threadGuard.check(__func__);
+    return inFeature && simulator().features.isEnabled(PluginContext::current(), inFeature) ? 1 : 0;
 }
 
 XPLMDataRef XPLMFindDataRef(const char* inDataRefName) {
