@@ -199,24 +199,42 @@ void measureResidentMemory(GPSBridge* bridge, const WireMessages& messages) {
 // What the bridge's receive thread does for one request besides the two system calls, on memory streams:
 // decode the request into objects, recognise it, build the report from the snapshot, check and encode it,
 // drain the pool. The round trip's excess over the raw ping-pong is mostly this.
+class RequestWork {
+public:
+    RequestWork(GPSBridge* bridge, const WireMessages& messages)
+        : bridge_(bridge),
+          input_(createAutoreleased<BaseBuffer>()),
+          reader_(createAutoreleased<BaseSerializer>(input_)),
+          output_(createAutoreleased<BaseBuffer>()),
+          writer_(createAutoreleased<BaseSerializer>(output_)) {
+        input_->append(messages.request.data(), messages.request.size());
+    }
+
+    // One request, as the receive thread handles it. Kept out of line so that callgrind can count it alone.
+    __attribute__((noinline)) void answerOne() {
+        AutoreleasePool each;
+        input_->setPosition(0);
+        output_->setLength(0);
+        if (!GPSBridge::isPositionRequest(reader_->readObject())) fail("the request was not recognised");
+        writer_->writeObject(bridge_->buildPositionReport());
+    }
+
+private:
+    GPSBridge* bridge_;
+    BaseBuffer* input_;
+    BaseSerializer* reader_;
+    BaseBuffer* output_;
+    BaseSerializer* writer_;
+};
+
 void measureRequestWork(GPSBridge* bridge, const WireMessages& messages) {
     AutoreleasePool pool;
-    auto* input = createAutoreleased<BaseBuffer>();
-    input->append(messages.request.data(), messages.request.size());
-    auto* reader = createAutoreleased<BaseSerializer>(input);
-    auto* output = createAutoreleased<BaseBuffer>();
-    auto* writer = createAutoreleased<BaseSerializer>(output);
+    RequestWork work(bridge, messages);
     LatencySamples samples;
     samples.reserve(RoundTripBlocks * RoundTripsPerBlock);
     for (int i = 0; i < RoundTripBlocks * RoundTripsPerBlock; ++i) {
         Clock::time_point begin = Clock::now();
-        {
-            AutoreleasePool each;
-            input->setPosition(0);
-            output->setLength(0);
-            if (!GPSBridge::isPositionRequest(reader->readObject())) fail("the request was not recognised");
-            writer->writeObject(bridge->buildPositionReport());
-        }
+        work.answerOne();
         samples.add(Clock::now() - begin);
     }
     printf("Work of one request on memory streams (decode, recognise, build, check and encode, drain):\n"
@@ -271,13 +289,30 @@ void measureFlightLoop() {
            FlightLoopFrames, perFrameWith, perFrameWithout, perFrameWith - perFrameWithout);
 }
 
+// Only the work of count requests on memory streams, for instruction counts under callgrind:
+//   valgrind --tool=callgrind --toggle-collect='*RequestWork::answerOne*' zephrane_bridge_figures --request-work 2000
+void runRequestWorkOnly(int count) {
+    AutoreleasePool pool;
+    GPSBridge* bridge = startBridge();
+    {
+        WireMessages messages = WireMessages::forBridge(*bridge);
+        RequestWork work(bridge, messages);
+        for (int i = 0; i < count; ++i) work.answerOne();
+    }
+    stopBridge(bridge);
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
     // Without DNS-SD: the bridges started here find no bus to register on.
     setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/zephrane-bench-bus", 1);
     simulator().threadGuard.bindToCurrentThread();
     simulator().model.freeze();
+    if (argc == 3 && std::string(argv[1]) == "--request-work") {
+        runRequestWorkOnly(std::atoi(argv[2]));
+        return 0;
+    }
     PinnedCpu::usableCpus();  // notes the CPUs before anything is pinned
     printf("Load average before: %s\n\n", loadAverage().c_str());
     {
