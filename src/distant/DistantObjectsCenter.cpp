@@ -129,6 +129,14 @@ void DistantObjectsCenter::sendObject(BaseObject* object) {
     serializer_->setRootObject(nullptr);
 }
 
+// The serializer's own stream is the connection's write buffer: the bytes leave in one send, as a record
+// written by sendObject does.
+void DistantObjectsCenter::sendEncoded(const char* bytes, uint64_t length) {
+    std::lock_guard<std::mutex> guard(sendMutex_);
+    IOAbstract* buffer = serializer_->baseStream();
+    if (buffer->write(bytes, length)) buffer->flush();
+}
+
 // The pending logins and the parked connections are closed first, so that nothing this center accepted
 // outlives it and no login waits out its deadline.
 void DistantObjectsCenter::disconnect() {

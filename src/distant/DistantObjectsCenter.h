@@ -57,6 +57,9 @@ public:
 
     // Encodes object and sends it at once; a failed send is noticed by the next read.
     void sendObject(BaseObject* object);
+    // Sends bytes already encoded in the record form (a whole record) at once, through the same buffer as
+    // sendObject; a failed send is noticed by the next read.
+    void sendEncoded(const char* bytes, uint64_t length);
     // Stops observing new connections, closes the socket and stops the receive thread (without waiting
     // for it when called on that thread). A listening center first ends its pending logins, without waiting
     // for their deadlines. Harmless when repeated.

@@ -7,7 +7,6 @@
 #include "base/BaseDictionary.h"
 #include "base/BaseString.h"
 #include "base/BaseTypedArray.h"
-#include "base/InternString.h"
 #include "base/PilotLog.h"
 #include "distant/BaseMD5.h"
 #include "distant/BridgeCredential.h"
@@ -15,6 +14,8 @@
 #include "distant/LoginManager.h"
 #include "io/IOSocketTCP.h"
 #include "plugin/DebugManager.h"
+#include "plugin/EncodedReport.h"
+#include "plugin/PositionReport.h"
 
 namespace {
 
@@ -25,19 +26,6 @@ constexpr StringLiteral ServiceName = "X-Plane"_lit;
 constexpr StringLiteral ServiceType = "zephrane_gps"_lit;
 constexpr StringLiteral AllowedUserAgent = "Quillory Zephrane App"_lit;
 constexpr int32_t BridgeLoginMode = LoginCheckUserAgent | LoginCheckPassword;
-
-using ReportKeys = std::array<BaseString*, PositionFieldCount>;
-
-// The report's keys, made once for the process: a report then allocates only its dictionary and its ten
-// numbers.
-const ReportKeys& reportKeys() {
-    static const ReportKeys keys = [] {
-        ReportKeys made{};
-        for (size_t i = 0; i < PositionFieldCount; ++i) made[i] = internString(PositionFields[i].key);
-        return made;
-    }();
-    return keys;
-}
 
 }  // namespace
 
@@ -135,17 +123,14 @@ bool GPSBridge::isPositionRequest(const BaseObject* object) {
     return static_cast<const BaseString*>(command)->intValue() == PositionRequestCommand;
 }
 
-BaseDictionary* GPSBridge::buildPositionReport() const {
-    PositionSnapshot::Values values = snapshot_.latest();
-    const ReportKeys& keys = reportKeys();
-    auto* report = createAutoreleased<BaseDictionary>();
-    for (size_t i = 0; i < PositionFieldCount; ++i) report->setDoubleForKey(values[i], keys[i], true);
-    return report;
-}
+BaseDictionary* GPSBridge::buildPositionReport() const { return ::buildPositionReport(snapshot_.latest()); }
+
+EncodedReport* GPSBridge::encodedPositionReport() { return reportCache_.latest(); }
 
 void GPSBridge::sendPositionReport(DistantObjectsCenter* connection) {
-    AutoreleasePool pool;
-    connection->sendObject(buildPositionReport());
+    EncodedReport* report = reportCache_.latest();
+    if (report->sendable()) connection->sendEncoded(report->bytes(), report->length());
+    release(report);
 }
 
 void GPSBridge::didReceiveObject(BaseObject* object, DistantObjectsCenter* connection) {

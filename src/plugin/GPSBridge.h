@@ -10,7 +10,7 @@
 // left moves from the client list to the finished list and is joined later (at the next admission, or by
 // teardown), so that teardown returns only once every receive thread has ended. Both lists are guarded by
 // one lock, never held across a disconnect. The bridge owns the listening center, both lists (each holding a reference to its
-// connections), the DebugManager and the position snapshot.
+// connections), the DebugManager, the position snapshot and the cache of its encoded report.
 #pragma once
 
 #include <mutex>
@@ -18,9 +18,11 @@
 
 #include "distant/DistantObjectDelegate.h"
 #include "plugin/PositionSnapshot.h"
+#include "plugin/ReportCache.h"
 
 class BaseDictionary;
 class DebugManager;
+class EncodedReport;
 template <class T>
 class BaseTypedArray;
 
@@ -42,7 +44,12 @@ public:
     // True exactly for a "BaseDictionary" whose "cmd_id" is a string that reads as 1 with "%d".
     static bool isPositionRequest(const BaseObject* object);
     // Any thread with an open pool: a new autoreleased dictionary of the ten values of the latest snapshot.
+    // The encoded report is made from it, and must stay byte for byte what it encodes to.
     BaseDictionary* buildPositionReport() const;
+    // Any thread: the latest snapshot's report as record bytes, encoded at most once per generation, with a
+    // reference the caller releases.
+    EncodedReport* encodedPositionReport();
+    // Sends the latest report, or nothing when its values cannot travel in the record form.
     void sendPositionReport(DistantObjectsCenter* connection);
     // The password credential clients send: the MD5 digest of the bridge's pass-phrase in hexadecimal.
     static BaseString* passwordCredential();
@@ -76,4 +83,5 @@ private:
     BaseTypedArray<DistantObjectsCenter>* finished_ = nullptr;
     DebugManager* debugManager_;
     PositionSnapshot snapshot_;
+    ReportCache reportCache_{snapshot_};
 };

@@ -1,5 +1,7 @@
 #include "plugin/PositionSnapshot.h"
 
+#include <cstring>
+
 #include "XPLMProcessing.h"
 #include "plugin/PilotLogWriter.h"
 
@@ -52,10 +54,18 @@ float PositionSnapshot::refreshEachFrame(float, float, int, void* refcon) {
     return EveryFrame;
 }
 
-// All ten are read before any is stored, so a report never mixes two frames.
+PositionSnapshot::Reading PositionSnapshot::reading() const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return {values_, generation_.load(std::memory_order_relaxed)};
+}
+
+// All ten are read before any is stored, so a report never mixes two frames. Values are compared as bytes,
+// so that a NaN that stays a NaN keeps the generation and -0.0 after 0.0 advances it.
 void PositionSnapshot::refresh() {
     Values fresh;
     for (size_t i = 0; i < PositionFieldCount; ++i) fresh[i] = readDataref(handles_[i], PositionFields[i].reading);
     std::lock_guard<std::mutex> guard(mutex_);
+    if (std::memcmp(fresh.data(), values_.data(), sizeof(Values)) == 0) return;
     values_ = fresh;
+    generation_.store(generation_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
 }

@@ -2,11 +2,17 @@
 // simulator. The simulator's SDK may only be used on its main thread, so while the snapshot runs, a flight
 // loop refreshes it on that thread every frame; any thread may take a copy of the latest values.
 //
+// Each refresh whose values differ, bit for bit, from the ones before advances the snapshot's generation, so
+// that work derived from the values (the encoded report) can be done once per generation and reused while
+// the generation stays the same.
+//
 // The dataref handles are looked up once, when the snapshot starts. The owner (the bridge) starts it and
 // stops it on the main thread; destruction stops it too.
 #pragma once
 
 #include <array>
+#include <atomic>
+#include <cstdint>
 #include <mutex>
 
 #include "XPLMDataAccess.h"
@@ -15,6 +21,11 @@
 class PositionSnapshot {
 public:
     using Values = std::array<double, PositionFieldCount>;
+    // Values together with the generation they belong to.
+    struct Reading {
+        Values values;
+        uint64_t generation;
+    };
 
     PositionSnapshot() = default;
     ~PositionSnapshot();
@@ -28,6 +39,11 @@ public:
     // Any thread: the values of the latest snapshot, in the order of PositionFields. Float datarefs are
     // widened from the float the simulator returns.
     Values latest() const;
+    // Any thread: the latest values and their generation, taken together.
+    Reading reading() const;
+    // Any thread, without a lock: the latest generation. Values stored before it advanced are what
+    // reading() returns once this is seen.
+    uint64_t generation() const { return generation_.load(std::memory_order_acquire); }
 
 private:
     static float refreshEachFrame(float sinceLastCall, float sinceLastFlightLoop, int counter, void* refcon);
@@ -36,5 +52,6 @@ private:
     std::array<XPLMDataRef, PositionFieldCount> handles_{};
     mutable std::mutex mutex_;
     Values values_{};
+    std::atomic<uint64_t> generation_{0};  // written under mutex_, read without it
     bool running_ = false;
 };

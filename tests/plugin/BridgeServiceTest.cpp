@@ -18,6 +18,7 @@
 #include "base/BaseDictionary.h"
 #include "base/BaseNumber.h"
 #include "base/BaseString.h"
+#include "base/BitCast.h"
 #include "io/BaseBuffer.h"
 #include "plugin/GPSBridge.h"
 #include "plugin/PositionFields.h"
@@ -149,6 +150,37 @@ TEST_F(BridgeService, RequestsAreAnsweredWithTheSimulatorsValuesInOrder) {
         EXPECT_EQ(value(next, "latitude"), 46.5);
     }
     EXPECT_TRUE(client->nothingArrivesWithin(std::chrono::milliseconds(100)));
+}
+
+// Reports are shared between connections per frame: each frame's new values reach every connection, and a
+// frame whose values the record form cannot carry gets no report, on any connection, until the next frame.
+TEST_F(BridgeService, EveryConnectionGetsEachFramesValuesAndNoReportForValuesThatCannotTravel) {
+    auto first = loggedInClient();
+    auto second = loggedInClient();
+    for (double latitude : {10.0, 20.0}) {
+        simulator().datarefs.set("sim/flightmodel/position/latitude", latitude);
+        runFrame();
+        for (ProtocolClient* client : {first.get(), second.get()}) {
+            BaseDictionary* report = client->request();
+            ASSERT_NE(report, nullptr);
+            EXPECT_EQ(value(report, "latitude"), latitude);
+        }
+    }
+    simulator().datarefs.set("sim/flightmodel/position/latitude", bitCast<double>(uint64_t{0x80}));
+    runFrame();
+    auto* request = createAutoreleased<BaseDictionary>();
+    request->setStringForCStringKey("1", "cmd_id");
+    for (ProtocolClient* client : {first.get(), second.get()}) ASSERT_TRUE(client->send(request));
+    for (ProtocolClient* client : {first.get(), second.get()}) {
+        EXPECT_TRUE(client->nothingArrivesWithin(std::chrono::milliseconds(200)));
+    }
+    simulator().datarefs.set("sim/flightmodel/position/latitude", 30.0);
+    runFrame();
+    for (ProtocolClient* client : {first.get(), second.get()}) {
+        BaseDictionary* report = client->request();
+        ASSERT_NE(report, nullptr);
+        EXPECT_EQ(value(report, "latitude"), 30.0);
+    }
 }
 
 TEST_F(BridgeService, OtherCommandsGetNoReplyAndTheConnectionStaysUsable) {
