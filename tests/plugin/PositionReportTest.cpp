@@ -89,7 +89,7 @@ using PositionReport = SimulatorFixture;
 TEST_F(PositionReport, HoldsExactlyTheTenKeysAsRealNumbersOfTheirDatarefs) {
     AutoreleasePool pool;
     for (const SetValue& set : DistinctValues) ASSERT_TRUE(simulator().datarefs.set(set.dataref, set.value));
-    BridgeSwitch::start();
+    ASSERT_TRUE(startBridge());
     BaseDictionary* report = BridgeSwitch::current()->buildPositionReport();
 
     EXPECT_EQ(report->count(), 10u);
@@ -105,7 +105,7 @@ TEST_F(PositionReport, HoldsExactlyTheTenKeysAsRealNumbersOfTheirDatarefs) {
 
 TEST_F(PositionReport, EntriesAreInsertedInTheTableOrder) {
     AutoreleasePool pool;
-    BridgeSwitch::start();
+    ASSERT_TRUE(startBridge());
     BaseDictionary* report = BridgeSwitch::current()->buildPositionReport();
     std::vector<const char*> tableOrder;
     for (const PositionField& field : PositionFields) tableOrder.push_back(field.key.chars);
@@ -117,14 +117,14 @@ using PositionSnapshotTest = SimulatorFixture;
 TEST_F(PositionSnapshotTest, FirstSnapshotIsTakenWhenTheBridgeStarts) {
     AutoreleasePool pool;
     simulator().datarefs.set("sim/flightmodel/position/groundspeed", 10.0);
-    BridgeSwitch::start();
+    ASSERT_TRUE(startBridge());
     EXPECT_EQ(speedIn(BridgeSwitch::current()->buildPositionReport()), 10.0);
 }
 
 TEST_F(PositionSnapshotTest, EachFrameRefreshesTheValuesAndReportsBetweenFramesAgree) {
     AutoreleasePool pool;
     simulator().datarefs.set("sim/flightmodel/position/groundspeed", 10.0);
-    BridgeSwitch::start();
+    ASSERT_TRUE(startBridge());
     simulator().datarefs.set("sim/flightmodel/position/groundspeed", 20.0);
     EXPECT_EQ(speedIn(BridgeSwitch::current()->buildPositionReport()), 10.0);
     runFrame();
@@ -139,15 +139,15 @@ TEST_F(PositionSnapshotTest, HandlesAreLookedUpOncePerStart) {
     uint64_t names = 0;
     for (const PositionField& field : PositionFields) names += field.earlierDataref ? 2 : 1;
     uint64_t before = simulator().datarefs.lookups();
-    BridgeSwitch::start();
+    ASSERT_TRUE(startBridge());
     for (int i = 0; i < 100; ++i) runFrame();
     EXPECT_EQ(simulator().datarefs.lookups() - before, names);
 }
 
 TEST_F(PositionSnapshotTest, FlightLoopRunsExactlyWhileTheBridgeRuns) {
     EXPECT_EQ(simulator().flightLoops.count(), 0u);
-    BridgeSwitch::start();
-    BridgeSwitch::start();
+    ASSERT_TRUE(startBridge());
+    ASSERT_TRUE(startBridge());
     EXPECT_EQ(simulator().flightLoops.count(), 1u);
     BridgeSwitch::stop();
     EXPECT_EQ(simulator().flightLoops.count(), 0u);
@@ -162,7 +162,7 @@ TEST_F(PositionSnapshotTest, ReportsBuiltOnOtherThreadsNeverCallTheSimulatorNorM
     constexpr int Builders = 4;
     constexpr int ReportsEach = 400;
     setEveryDataref(0);
-    BridgeSwitch::start();
+    ASSERT_TRUE(startBridge());
     GPSBridge* bridge = BridgeSwitch::current();
     std::atomic<int> finished{0};
     std::atomic<int> mixed{0};

@@ -28,6 +28,13 @@ protected:
     }
 
     static void runFrame() { simulator().runFrame(FrameSeconds); }
+    // The menu's start, which needs the bridge's own port: false, with the reason, when another program
+    // holds it (the bridge then does not run), so that a test stops there instead of using no bridge.
+    static ::testing::AssertionResult startBridge() {
+        BridgeSwitch::start();
+        if (BridgeSwitch::current()) return ::testing::AssertionSuccess();
+        return ::testing::AssertionFailure() << "the bridge could not listen: is port 21777 held by another program?";
+    }
     uint64_t newViolations() const { return simulator().threadGuard.violations() - violationsBefore_; }
 
 private:
