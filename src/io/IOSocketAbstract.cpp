@@ -54,7 +54,6 @@ IOSocketAbstract::~IOSocketAbstract() {
 void IOSocketAbstract::setAddressBlock(const SocketAddress& address) {
     std::lock_guard<std::recursive_mutex> guard(socketLock_);
     address_ = std::make_unique<SocketAddress>(address);
-    addressLength_ = sizeof(SocketAddress::bytes);
 }
 
 void IOSocketAbstract::adoptAccepted(SocketHandle handle, const SocketAddress& peer) {
@@ -316,7 +315,6 @@ void IOSocketAbstract::closeSocketLocked() {
     setOpen(false);
     bothFamilies_.store(false);
     address_.reset();
-    addressLength_ = 0;
 }
 
 // Any OS socket is given back, also one that was made but never connected or listened.

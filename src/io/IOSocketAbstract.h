@@ -116,7 +116,6 @@ private:
     bool hasHost_ = false;
     uint16_t port_ = 0;
     std::unique_ptr<SocketAddress> address_;
-    int32_t addressLength_ = 0;
     SharedSocketHandle socket_;
     AddressFamily family_ = AddressFamily::IPv4;  // of the next or current OS socket; set by the owner's thread
     std::atomic<bool> bothFamilies_{false};
