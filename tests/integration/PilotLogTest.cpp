@@ -3,11 +3,13 @@
 // program is said so, leaves no mark, and a later start succeeds once the port is free.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
 
 #include "ProtocolClient.h"
+#include "ScratchDirectory.h"
 #include "SimHostRun.h"
 #include "base/AutoreleasePool.h"
 #include "io/IOSocketTCP.h"
@@ -37,6 +39,22 @@ std::string startItemLine(SimHostProcess& host) {
     return host.expectLine("\"Start Zephrane bridge\" reference");
 }
 
+// Runs this test, and the simhost it starts, in a folder of its own: every simhost starts Log.txt afresh in
+// its working directory, and other tests' simhost runs share the build's.
+class OwnWorkingDirectory {
+public:
+    OwnWorkingDirectory() : previous_(std::filesystem::current_path()) {
+        std::filesystem::current_path(folder_.root());
+    }
+    ~OwnWorkingDirectory() { std::filesystem::current_path(previous_); }
+    OwnWorkingDirectory(const OwnWorkingDirectory&) = delete;
+    OwnWorkingDirectory& operator=(const OwnWorkingDirectory&) = delete;
+
+private:
+    std::filesystem::path previous_;
+    ScratchDirectory folder_;
+};
+
 std::string fileText(const std::string& path) {
     std::ifstream file(path);
     std::stringstream text;
@@ -50,6 +68,7 @@ TEST(PilotLog, StartClientsAndStopAreToldAndTheMenuShowsTheState) {
     IOSocketTCP* probe = holdBridgePort();
     if (!probe) GTEST_SKIP() << "port 21777 is in use by another program: the bridge cannot listen";
     closeAndRelease(probe);
+    OwnWorkingDirectory here;
     SimHostProcess host(SimHostProgram, strictRun({"--start"}));
     ASSERT_TRUE(host.expect(LogPrefix + "started, listening on port 21777 (IPv4")) << host.output();
     ASSERT_TRUE(host.expect("simhost: ready"));
@@ -68,7 +87,7 @@ TEST(PilotLog, StartClientsAndStopAreToldAndTheMenuShowsTheState) {
     ASSERT_TRUE(host.expect(LogPrefix + "stopped")) << host.output();
     EXPECT_NE(startItemLine(host).find("[ ]"), std::string::npos);
     EXPECT_EQ(host.quit(), 0) << host.output() << host.errors();
-    std::string logFile = fileText("Log.txt");  // in simhost's working directory, which is this test's
+    std::string logFile = fileText("Log.txt");  // in simhost's working directory
     EXPECT_NE(logFile.find("Zephrane: started, listening on port 21777"), std::string::npos) << logFile;
     EXPECT_NE(logFile.find("Zephrane: stopped\n"), std::string::npos) << logFile;
 }
