@@ -2,6 +2,10 @@
 
 void DistantObjectDelegate::didReceiveObject(BaseObject*, DistantObjectsCenter*) {}
 
+std::string_view DistantObjectDelegate::frequentMessage() const { return {}; }
+
+void DistantObjectDelegate::didReceiveFrequentMessage(DistantObjectsCenter*) {}
+
 bool DistantObjectDelegate::shouldAcceptConnection(DistantObjectsCenter*) { return true; }
 
 void DistantObjectDelegate::didAcceptConnection(DistantObjectsCenter*) {}

@@ -2,6 +2,8 @@
 // never retains its delegate: a delegate clears itself from every center before it goes away.
 #pragma once
 
+#include <string_view>
+
 #include "base/BaseObject.h"
 
 class DistantObjectsCenter;
@@ -10,6 +12,13 @@ class DistantObjectDelegate : public BaseObject {
 public:
     // An object arrived on connection; called on the connection's own receive thread.
     virtual void didReceiveObject(BaseObject* object, DistantObjectsCenter* connection);
+    // The exact record bytes of a message this delegate receives often, which a connection recognises
+    // without decoding it when all of them have already arrived (empty: none). Must stay the same, and
+    // valid, for as long as the delegate serves connections.
+    virtual std::string_view frequentMessage() const;
+    // That message arrived on connection; called on its receive thread instead of didReceiveObject with
+    // the object the bytes decode to, with a pool open.
+    virtual void didReceiveFrequentMessage(DistantObjectsCenter* connection);
     // Whether a new connection may stay; asked on the accept thread before its login.
     virtual bool shouldAcceptConnection(DistantObjectsCenter* connection);
     // A connection logged in; called on the accept thread. Retain it to keep it.

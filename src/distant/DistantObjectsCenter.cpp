@@ -62,9 +62,8 @@ void DistantObjectsCenter::setKeepAliveTiming(const KeepAliveTiming& timing) {
 
 DistantObjectsCenter::DistantObjectsCenter(IOSocketTCP* stream)
     : BaseThread(true, false), stream_(retain(stream)), deviceName_(new BaseString()) {
-    auto* filter = new IOBufferFilter(stream, ReadAheadBytes, WriteBufferBytes);
-    serializer_ = new BaseSerializer(filter);
-    release(filter);
+    buffer_ = new IOBufferFilter(stream, ReadAheadBytes, WriteBufferBytes);
+    serializer_ = new BaseSerializer(buffer_);
 }
 
 DistantObjectsCenter::~DistantObjectsCenter() {
@@ -75,6 +74,7 @@ DistantObjectsCenter::~DistantObjectsCenter() {
     release(peerName_);
     release(pending_);
     release(serializer_);
+    release(buffer_);
     release(stream_);
 }
 
@@ -309,8 +309,19 @@ int32_t DistantObjectsCenter::answerLogin(BaseObject* request, bool refuse) {
     return code;
 }
 
+bool DistantObjectsCenter::answerFrequentMessage() {
+    DistantObjectDelegate* delegate = delegate_.load();
+    if (!delegate) return false;
+    std::string_view message = delegate->frequentMessage();
+    if (message.empty() || !buffer_->fillReadAhead() || !buffer_->consumeIfNext(message)) return false;
+    AutoreleasePool pool;
+    delegate->didReceiveFrequentMessage(this);
+    return true;
+}
+
 void DistantObjectsCenter::threadMethod() {
     while (running() && stream_->isOpen()) {
+        if (answerFrequentMessage()) continue;
         AutoreleasePool pool;
         BaseObject* object = serializer_->readObject();
         if (!object) {

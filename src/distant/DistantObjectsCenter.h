@@ -1,7 +1,8 @@
 // DistantObjectsCenter: one end of a connection that carries whole objects. It owns a TCP socket, a
 // serializer over a buffering filter over that socket (reads take whatever has arrived, up to 4096 bytes, in
 // one receive; writes are gathered into one send of up to 17000 bytes per message), and a thread that reads
-// one object after another and hands each to its delegate.
+// one object after another and hands each to its delegate. A message the delegate names as frequent is
+// recognised by its exact bytes when they have all arrived, without decoding.
 //
 // The same class plays two roles. A listening center owns the listening socket: for each accepted socket
 // (announced by "NEW_CLIENT_CONNECTED_NOTIFICATION" on the accept thread) it makes a per-connection center
@@ -24,6 +25,7 @@ class BaseArray;
 class BaseSerializer;
 class BaseString;
 class DistantObjectDelegate;
+class IOBufferFilter;
 class IOSocketTCP;
 
 class DistantObjectsCenter : public BaseObject, public BaseThread {
@@ -87,6 +89,9 @@ protected:
     void threadMethod() override;
 
 private:
+    // Answers the delegate's frequent message when its whole bytes are next in the read-ahead; false when
+    // the next object must go through the decoder.
+    bool answerFrequentMessage();
     void acceptNewestConnection();
     // True when a login started for connection; false beyond MostPendingLogins or while disconnecting.
     bool startLogin(DistantObjectsCenter* connection);
@@ -103,6 +108,7 @@ private:
     void disconnectOthers();
 
     IOSocketTCP* stream_;
+    IOBufferFilter* buffer_;  // between the serializer and the socket; read on the receive thread only
     BaseSerializer* serializer_;
     uint16_t port_ = 0;
     // Only a listening center observes new connections. A per-connection center, which may go away on a

@@ -25,10 +25,7 @@ bool IOBufferFilter::read(void* destination, uint64_t* count) {
                 delivered += ok ? std::min(direct, wanted) : 0;
                 break;
             }
-            uint64_t filled = readBufferSize_;
-            if (!inner()->readAvailable(readBuffer_.get(), &filled) || filled == 0) break;
-            readCursor_ = 0;
-            readAhead_ = std::min(filled, readBufferSize_);
+            if (!fillReadAhead()) break;
         }
         uint64_t step = std::min(wanted, readAhead_);
         std::memcpy(out + delivered, readBuffer_.get() + readCursor_, step);
@@ -39,6 +36,25 @@ bool IOBufferFilter::read(void* destination, uint64_t* count) {
     }
     *count = delivered;
     return delivered > 0;
+}
+
+bool IOBufferFilter::fillReadAhead() {
+    if (readAhead_ > 0) return true;
+    uint64_t filled = readBufferSize_;
+    if (!inner()->readAvailable(readBuffer_.get(), &filled) || filled == 0) return false;
+    readCursor_ = 0;
+    readAhead_ = std::min(filled, readBufferSize_);
+    return true;
+}
+
+bool IOBufferFilter::consumeIfNext(std::string_view bytes) {
+    if (bytes.empty() || bytes.size() > readAhead_ ||
+        std::memcmp(readBuffer_.get() + readCursor_, bytes.data(), bytes.size()) != 0) {
+        return false;
+    }
+    readCursor_ += bytes.size();
+    readAhead_ -= bytes.size();
+    return true;
 }
 
 bool IOBufferFilter::writeOutWaiting() {

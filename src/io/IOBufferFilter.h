@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <string_view>
 
 #include "io/IOFilter.h"
 
@@ -16,6 +17,13 @@ public:
     bool flush() override;
 
     uint64_t waitingWriteBytes() const { return writeWaiting_; }
+
+    // When nothing is read ahead, waits for whatever the inner stream has at hand and keeps it; false when
+    // nothing could be read (the failure is left for the next read to meet).
+    bool fillReadAhead();
+    // Consumes the next bytes when the read-ahead already holds all of them and they equal bytes (not empty);
+    // otherwise leaves everything as it is and answers false.
+    bool consumeIfNext(std::string_view bytes);
 
 private:
     bool writeOutWaiting();

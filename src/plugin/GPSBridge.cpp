@@ -12,15 +12,18 @@
 #include "distant/BridgeCredential.h"
 #include "distant/DistantObjectsCenter.h"
 #include "distant/LoginManager.h"
+#include "io/BaseBuffer.h"
 #include "io/IOSocketTCP.h"
 #include "plugin/DebugManager.h"
 #include "plugin/EncodedReport.h"
 #include "plugin/PositionReport.h"
+#include "serialization/BaseSerializer.h"
 
 namespace {
 
 constexpr const char* CommandKey = "cmd_id";
 constexpr int32_t PositionRequestCommand = 1;
+constexpr const char* UsualPositionRequestCommand = "1";
 constexpr const char* DebugFilter = "debug";
 constexpr StringLiteral ServiceName = "X-Plane"_lit;
 constexpr StringLiteral ServiceType = "zephrane_gps"_lit;
@@ -122,6 +125,23 @@ bool GPSBridge::isPositionRequest(const BaseObject* object) {
     if (!hasClassName(command, "BaseString")) return false;
     return static_cast<const BaseString*>(command)->intValue() == PositionRequestCommand;
 }
+
+// Encoded once, by the serializer itself, so that the bytes are exactly those a client's serializer sends.
+std::string_view GPSBridge::usualPositionRequest() {
+    static const std::string bytes = [] {
+        AutoreleasePool pool;
+        auto* request = createAutoreleased<BaseDictionary>();
+        request->setStringForCStringKey(UsualPositionRequestCommand, CommandKey);
+        auto* buffer = createAutoreleased<BaseBuffer>();
+        createAutoreleased<BaseSerializer>(buffer)->writeObject(request);
+        return std::string(buffer->bytes(), buffer->length());
+    }();
+    return bytes;
+}
+
+std::string_view GPSBridge::frequentMessage() const { return usualPositionRequest(); }
+
+void GPSBridge::didReceiveFrequentMessage(DistantObjectsCenter* connection) { sendPositionReport(connection); }
 
 BaseDictionary* GPSBridge::buildPositionReport() const { return ::buildPositionReport(snapshot_.latest()); }
 

@@ -43,6 +43,9 @@ public:
 
     // True exactly for a "BaseDictionary" whose "cmd_id" is a string that reads as 1 with "%d".
     static bool isPositionRequest(const BaseObject* object);
+    // The record bytes of the request clients send, {"cmd_id": "1"}: connections recognise it by its bytes
+    // and answer it without decoding it. Any other request is decoded and judged by isPositionRequest.
+    static std::string_view usualPositionRequest();
     // Any thread with an open pool: a new autoreleased dictionary of the ten values of the latest snapshot.
     // The encoded report is made from it, and must stay byte for byte what it encodes to.
     BaseDictionary* buildPositionReport() const;
@@ -55,6 +58,8 @@ public:
     static BaseString* passwordCredential();
 
     void didReceiveObject(BaseObject* object, DistantObjectsCenter* connection) override;
+    std::string_view frequentMessage() const override;
+    void didReceiveFrequentMessage(DistantObjectsCenter* connection) override;
     bool shouldAcceptConnection(DistantObjectsCenter* connection) override;
     void didAcceptConnection(DistantObjectsCenter* connection) override;
     void connectionDidClose(DistantObjectsCenter* connection) override;

@@ -209,7 +209,8 @@ TEST_F(BridgeService, BadFirstObjectsAndBadBytesCloseOnlyTheirConnection) {
 }
 
 // Connections read ahead: bytes that arrive together with the login, or several requests in one segment,
-// must all reach the receive loop, and a request arriving in pieces is answered once it is whole.
+// must all reach the receive loop, and a request arriving in pieces is answered once it is whole. The usual
+// request, recognised by its bytes, and others that go through the decoder take turns in one segment.
 TEST_F(BridgeService, ALoginAndRequestsInOneBurstOrInPiecesAreAllAnswered) {
     AutoreleasePool local;
     auto* buffer = createAutoreleased<BaseBuffer>();
@@ -219,12 +220,19 @@ TEST_F(BridgeService, ALoginAndRequestsInOneBurstOrInPiecesAreAllAnswered) {
     login->setObjectForCStringKey(bridgeCredential(), "Password");
     auto* request = createAutoreleased<BaseDictionary>();
     request->setStringForCStringKey("1", "cmd_id");
+    auto* spelledOtherwise = createAutoreleased<BaseDictionary>();
+    spelledOtherwise->setStringForCStringKey("01", "cmd_id");
+    auto* otherCommand = createAutoreleased<BaseDictionary>();
+    otherCommand->setStringForCStringKey("2", "cmd_id");
     encoder->writeObject(login);
-    for (int i = 0; i < 3; ++i) encoder->writeObject(request);
+    for (BaseObject* message : {request, request, otherCommand, spelledOtherwise, request}) {
+        encoder->writeObject(message);
+    }
     ProtocolClient client(port);
     ASSERT_TRUE(client.sendBytes(std::string(buffer->bytes(), buffer->length())));
     EXPECT_TRUE(hasClassName(client.receive(), "BaseDictionary"));  // the login reply
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(hasClassName(client.receive(), "BaseDictionary")) << "report " << i;
+    for (int i = 0; i < 4; ++i) EXPECT_TRUE(hasClassName(client.receive(), "BaseDictionary")) << "report " << i;
+    EXPECT_TRUE(client.nothingArrivesWithin(std::chrono::milliseconds(50)));
 
     buffer->setLength(0);
     encoder->writeObject(request);

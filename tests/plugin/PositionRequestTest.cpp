@@ -7,7 +7,9 @@
 #include "base/BaseNumber.h"
 #include "base/BaseString.h"
 #include "base/BaseTypedDictionary.h"
+#include "io/BaseBuffer.h"
 #include "plugin/GPSBridge.h"
+#include "serialization/BaseSerializer.h"
 
 namespace {
 
@@ -60,4 +62,16 @@ TEST(PositionRequest, TypedDictionaryPassesAsADictionaryAndOtherKeysAreIgnored) 
     request->setObjectForKey(str("1"), str("cmd_id"));
     request->setObjectForKey(str("9"), str("other"));
     EXPECT_TRUE(GPSBridge::isPositionRequest(request));
+}
+
+// Connections answer the usual request by its bytes without decoding it: the decoder must judge those bytes
+// a position request, and nothing may follow the one record.
+TEST(PositionRequest, TheUsualRequestsBytesDecodeToAPositionRequest) {
+    AutoreleasePool pool;
+    std::string_view bytes = GPSBridge::usualPositionRequest();
+    auto* buffer = createAutoreleased<BaseBuffer>();
+    buffer->append(bytes.data(), bytes.size());
+    auto* decoder = createAutoreleased<BaseSerializer>(buffer);
+    EXPECT_TRUE(GPSBridge::isPositionRequest(decoder->readObject()));
+    EXPECT_EQ(buffer->position(), static_cast<int64_t>(bytes.size()));
 }
