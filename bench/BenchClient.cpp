@@ -14,3 +14,9 @@ bool BenchClient::roundTrip() {
     return socket_.sendAll(messages_.request.data(), messages_.request.size()) &&
            socket_.receiveExactly(received_.data(), received_.size());
 }
+
+std::vector<uint8_t> BenchClient::learnReport() {
+    constexpr int QuietMilliseconds = 300;
+    if (!socket_.sendAll(messages_.request.data(), messages_.request.size())) return {};
+    return socket_.receiveUntilQuiet(QuietMilliseconds);
+}

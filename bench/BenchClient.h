@@ -16,6 +16,9 @@ public:
     bool logIn();
     // One position request and its report; true when a report of the expected size came back.
     bool roundTrip();
+    // Sends one request and gives back every byte that arrives until nothing more comes for a while: the
+    // report of a bridge whose values stay as they are.
+    std::vector<uint8_t> learnReport();
     // Whether the last report held exactly the bytes expected.
     bool lastReportMatches() const { return received_ == messages_.report; }
 

@@ -115,9 +115,9 @@ void printLatencyRow(const char* name, LatencySamples& samples) {
 
 // The bridge's threads and the raw pair's server thread run where the calling thread may run when they
 // start; clientCpu (when not NoCpu) then moves the timing thread, the client of both, to that CPU.
-void measureRoundTrips(GPSBridge* bridge, const WireMessages& messages, const char* placement,
+void measureRoundTrips(uint16_t port, const WireMessages& messages, const char* placement,
                        int clientCpu = NoCpu) {
-    BenchClient client(bridge->listeningPort(), messages);
+    BenchClient client(port, messages);
     if (!client.logIn()) fail("login failed");
     RawPingPong raw(messages.request.size(), messages.report.size());
     std::optional<PinnedCpu> clientSide;
@@ -320,6 +320,20 @@ void runRequestWorkOnly(int count) {
     stopBridge(bridge);
 }
 
+// A bridge in another process (simhost with its model frozen, so that every report is the same bytes):
+// the report is learnt from the first answer, then round trips are timed against a raw ping-pong of the
+// same sizes in this process. Run both processes on one CPU (bench/through_simhost.sh does).
+void measureAnotherProcess(uint16_t port) {
+    WireMessages messages = WireMessages::withoutReport();
+    BenchClient client(port, messages);
+    if (!client.logIn()) fail("login failed");
+    messages.report = client.learnReport();
+    if (messages.report.empty()) fail("no report came");
+    printf("Load average before: %s\n\n", loadAverage().c_str());
+    measureRoundTrips(port, messages, "a bridge in another process");
+    printf("Load average after: %s\n", loadAverage().c_str());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -331,6 +345,17 @@ int main(int argc, char** argv) {
         runRequestWorkOnly(std::atoi(argv[2]));
         return 0;
     }
+    if (argc == 3 && std::string(argv[1]) == "--against") {
+        measureAnotherProcess(static_cast<uint16_t>(std::atoi(argv[2])));
+        return 0;
+    }
+    if (argc == 2 && std::string(argv[1]) == "--throughput") {
+        AutoreleasePool pool;
+        GPSBridge* bridge = startBridge();
+        measureThroughput(bridge, WireMessages::forBridge(*bridge));
+        stopBridge(bridge);
+        return 0;
+    }
     PinnedCpu::usableCpus();  // notes the CPUs before anything is pinned
     printf("Load average before: %s\n\n", loadAverage().c_str());
     {
@@ -338,20 +363,20 @@ int main(int argc, char** argv) {
         GPSBridge* bridge = startBridge();
         WireMessages messages = WireMessages::forBridge(*bridge);
         measureResidentMemory(bridge, messages);
-        measureRoundTrips(bridge, messages, "threads placed freely");
+        measureRoundTrips(bridge->listeningPort(), messages, "threads placed freely");
         measureRequestWork(bridge, messages);
         measureThroughput(bridge, messages);
         stopBridge(bridge);
         {
             PinnedCpu pinned(0);  // the bridge's threads, started from here, inherit it
             GPSBridge* pinnedBridge = startBridge();
-            measureRoundTrips(pinnedBridge, messages, "every thread on one CPU");
+            measureRoundTrips(pinnedBridge->listeningPort(), messages, "every thread on one CPU");
             stopBridge(pinnedBridge);
         }
         if (PinnedCpu::usableCpus() > 1) {
             PinnedCpu serverSide(1);  // the bridge's threads and the raw pair's server start here
             GPSBridge* splitBridge = startBridge();
-            measureRoundTrips(splitBridge, messages, "clients on one CPU, servers on another", 0);
+            measureRoundTrips(splitBridge->listeningPort(), messages, "clients on one CPU, servers on another", 0);
             stopBridge(splitBridge);
         }
         measureStartAndStop(messages);

@@ -49,6 +49,17 @@ bool PlainSocket::sendAll(const uint8_t* bytes, size_t count) {
     return true;
 }
 
+std::vector<uint8_t> PlainSocket::receiveUntilQuiet(int quietMs) {
+    std::vector<uint8_t> received;
+    uint8_t chunk[4096];
+    while (waitForSocket(socket_, SocketReadable, quietMs, nullptr) & SocketReadable) {
+        int64_t count = receiveSome(socket_, chunk, sizeof chunk);
+        if (count <= 0) break;
+        received.insert(received.end(), chunk, chunk + count);
+    }
+    return received;
+}
+
 bool PlainSocket::receiveExactly(uint8_t* bytes, size_t count) {
     while (count > 0) {
         int64_t received = receiveSome(socket_, bytes, count);

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "platform/Socket.h"
 
@@ -25,6 +26,8 @@ public:
     bool sendAll(const uint8_t* bytes, size_t count);
     // False when the peer closed before count bytes arrived.
     bool receiveExactly(uint8_t* bytes, size_t count);
+    // Everything that arrives until nothing more has come for quietMs.
+    std::vector<uint8_t> receiveUntilQuiet(int quietMs);
     void close();
 
 private:

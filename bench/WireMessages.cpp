@@ -28,13 +28,19 @@ BaseDictionary* successfulLoginReply() {
 
 }  // namespace
 
-WireMessages WireMessages::forBridge(const GPSBridge& bridge) {
+WireMessages WireMessages::withoutReport() {
     AutoreleasePool pool;
     auto* login = createAutoreleased<BaseDictionary>();
     login->setStringForCStringKey("Quillory Zephrane App", "User-Agent");
     login->setObjectForCStringKey(GPSBridge::passwordCredential(), "Password");
     auto* request = createAutoreleased<BaseDictionary>();
     request->setStringForCStringKey("1", "cmd_id");
-    return WireMessages{encoded(login), encoded(successfulLoginReply()), encoded(request),
-                        encoded(bridge.buildPositionReport())};
+    return WireMessages{encoded(login), encoded(successfulLoginReply()), encoded(request), {}};
+}
+
+WireMessages WireMessages::forBridge(const GPSBridge& bridge) {
+    AutoreleasePool pool;
+    WireMessages messages = withoutReport();
+    messages.report = encoded(bridge.buildPositionReport());
+    return messages;
 }

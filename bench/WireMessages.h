@@ -16,4 +16,6 @@ struct WireMessages {
     std::vector<uint8_t> report;
 
     static WireMessages forBridge(const GPSBridge& bridge);
+    // Everything but the report, for a bridge whose values this process does not know.
+    static WireMessages withoutReport();
 };
