@@ -72,6 +72,7 @@ fuzz: build-fuzz/CMakeCache.txt
 bench: build
 	DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/zephrane-bench-bus build/bench/zephrane_bench
 	DBUS_SYSTEM_BUS_ADDRESS=unix:path=/nonexistent/zephrane-bench-bus build/bench/zephrane_bridge_figures
+	bench/through_simhost.sh build
 
 # The stand-in simulator flying its circuit with the bridge started; a status line each second until Ctrl-C,
 # which stops the bridge and unloads the plug-in.
