@@ -200,7 +200,9 @@ $(ZIG): tools/mac/package.json tools/mac/package-lock.json
 	cd $(MAC_TOOLCHAIN) && npm ci --no-audit --no-fund --ignore-scripts --loglevel=error
 	touch $@
 
- $(ZIG)| $(ZIG)
+# Make would otherwise delete a configured folder's cache as an intermediate file of the pattern.
+.PRECIOUS: build-mac-%/CMakeCache.txt
+build-mac-%/CMakeCache.txt: | $(ZIG)
 	cmake -S . -B build-mac-$* $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/zig-macos.cmake -DZEPHRANE_MAC_ARCH=$* \
 	  -DZEPHRANE_MAC_TOOLCHAIN=$(abspath $(MAC_TOOLCHAIN)) -DXPLM_SDK_DIR=$(XPLM_SDK)
 
