@@ -192,7 +192,7 @@ MAC_SLICES := $(foreach arch,$(MAC_ARCHS),build-mac-$(arch)/Zephrane/mac_x64/Zep
 # Everything compiles and links for both architectures; the unit tests are built, never run (no Mac here).
 MAC_TARGETS := zephrane_xpl simhost zephrane-client mac_tests
 MAC_TOOLS := npm ld64.lld-14 llvm-lipo-14 llvm-nm-14 llvm-objdump-14
-MISSING_MAC_TOOLS := $(foreach tool,$(MAC_TOOLS),$(if $(shell command -v $(tool) 2>/dev/null),,$(tool)))
+MISSING_MAC_TOOLS := $(strip $(foreach tool,$(MAC_TOOLS),$(if $(shell command -v $(tool) 2>/dev/null),,$(tool))))
 
 $(ZIG): tools/mac/package.json tools/mac/package-lock.json
 	mkdir -p $(MAC_TOOLCHAIN)
