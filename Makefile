@@ -226,6 +226,7 @@ mac:
 	@$(MAKE) --no-print-directory $(addprefix mac-slice-,$(MAC_ARCHS))
 	$(join_mac_slices)
 	python3 tests/package/check_mac_module.py $(MAC_MODULE) $(XPLM_FRAMEWORK)
+	@echo "Mac unit tests built in $(foreach arch,$(MAC_ARCHS),build-mac-$(arch)/mac-tests) and not run: they need a Mac"
 
 # Only the universal module (for the package).
 mac-module:
