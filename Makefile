@@ -191,7 +191,7 @@ MAC_MODULE := build-mac/Zephrane/mac_x64/Zephrane.xpl
 MAC_SLICES := $(foreach arch,$(MAC_ARCHS),build-mac-$(arch)/Zephrane/mac_x64/Zephrane.xpl)
 # Everything compiles and links for both architectures; the unit tests are built, never run (no Mac here).
 MAC_TARGETS := zephrane_xpl simhost zephrane-client mac_tests
-MAC_TOOLS := npm ld64.lld-14 llvm-lipo-14 llvm-nm-14 llvm-objdump-14
+MAC_TOOLS := npm ld64.lld-16 llvm-lipo-14 llvm-nm-14 llvm-objdump-14
 MISSING_MAC_TOOLS := $(strip $(foreach tool,$(MAC_TOOLS),$(if $(shell command -v $(tool) 2>/dev/null),,$(tool))))
 
 $(ZIG): tools/mac/package.json tools/mac/package-lock.json
@@ -218,7 +218,7 @@ mac mac-module:
 	  $(if $(filter mac-module,$@),exit 1,true)
 else ifneq ($(MISSING_MAC_TOOLS),)
 mac mac-module:
-	@echo "The Mac build needs $(MISSING_MAC_TOOLS) (Debian packages npm, lld-14, llvm-14)"; exit 1
+	@echo "The Mac build needs $(MISSING_MAC_TOOLS) (Debian packages npm, lld-16, llvm-14)"; exit 1
 else
 # The module, simhost, the client and the unit tests for both architectures; the universal module and its
 # checks (tests/package/check_mac_module.py).

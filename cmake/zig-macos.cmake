@@ -58,7 +58,9 @@ set(CMAKE_OSX_SYSROOT "" CACHE PATH "" FORCE)
 
 # Used only by "cmake --install", which the Mac build never runs; CMake asks for it all the same.
 find_program(CMAKE_INSTALL_NAME_TOOL NAMES llvm-install-name-tool-14 llvm-install-name-tool REQUIRED)
-find_program(ZEPHRANE_LD64_LLD NAMES ld64.lld-14 ld64.lld REQUIRED)
+# LLVM 16's, as zig's own clang is: ld64.lld 14 drops the DWARF unwind entries (__eh_frame) that clang 16
+# writes for arm64, and with them every catch table, so that any exception would end the simulator.
+find_program(ZEPHRANE_LD64_LLD NAMES ld64.lld-16 REQUIRED)
 # CMake's Darwin rules replace a link rule set here: the module's rule is set after them.
 set(CMAKE_USER_MAKE_RULES_OVERRIDE_CXX ${CMAKE_CURRENT_LIST_DIR}/zig/macos-module-rule.cmake)
 

@@ -7,7 +7,9 @@ one universal file with an x86_64 and an arm64 slice, and that each slice
   - loads libSystem and the SDK's XPLM.framework and no other library (the C++ runtime is inside),
   - asks for macOS 11.0 at least,
   - imports only XPLM functions that the SDK's XPLM.framework exports for the same architecture,
-  - carries no debug map (no STABS entries pointing at the build's object files);
+  - carries no debug map (no STABS entries pointing at the build's object files),
+  - has the unwind information C++ exceptions need: a personality routine and the catch tables (LSDAs),
+    without which a thrown exception ends the simulator instead of reaching its catch;
 and that the arm64 slice is signed ad hoc, with page hashes that match its bytes (the Mac refuses to load
 an arm64 binary whose signature is missing or stale). Exits 1 with one line a fault."""
 import hashlib
@@ -102,6 +104,14 @@ def check_no_debug_map(arch, module):
         faults.append(f"{arch}: carries {len(stabs)} debug-map entries")
 
 
+def check_exception_tables(arch, module):
+    unwind = run(OBJDUMP, "--macho", f"--arch={arch}", "--unwind-info", module)
+    personalities = re.search(r"Personality functions: \(count = (\d+)\)", unwind)
+    catch_tables = re.findall(r"^\s+\[\d+\]: function offset=\S+, LSDA offset=", unwind, re.MULTILINE)
+    if not personalities or int(personalities.group(1)) == 0 or not catch_tables:
+        faults.append(f"{arch}: the unwind information has no personality routine or no catch tables")
+
+
 def thin_slice(module, arch, scratch):
     path = os.path.join(scratch, arch)
     run(LIPO, module, "-thin", arch, "-output", path)
@@ -177,6 +187,7 @@ def main():
             check_load_commands(arch, module)
             imports[arch] = check_xplm_imports(arch, module, framework)
             check_no_debug_map(arch, module)
+            check_exception_tables(arch, module)
         with tempfile.TemporaryDirectory() as scratch:
             check_signature(module, scratch)
     for fault in faults:
@@ -185,7 +196,7 @@ def main():
         sys.exit(1)
     print(f"{module}: x86_64 and arm64, macOS {MINIMUM_MACOS} and later, exports the five entry points, loads only "
           f"libSystem and XPLM.framework, its {imports['arm64']} XPLM functions are all in the SDK's framework, "
-          "arm64 signed ad hoc")
+          "exception tables in place, arm64 signed ad hoc")
 
 
 if __name__ == "__main__":
