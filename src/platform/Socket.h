@@ -1,5 +1,6 @@
 // IPv4 and IPv6 stream sockets of the platform. Every call reports failure as a value and never raises a
-// signal: sends use MSG_NOSIGNAL, waits use poll (descriptor numbers above 1024 are normal inside a simulator).
+// signal (a send to a vanished peer fails instead of raising SIGPIPE); waits use poll (descriptor numbers
+// above 1024 are normal inside a simulator).
 #pragma once
 
 #include <cstdint>

@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """The pilot's package as X-Plane and the pilot meet it: check_package.py ZIP
 
-Checks the zip's members (the two modules and the read-me in the Zephrane folder, nothing else), that
-neither module carries debug information, that the Linux module points to its separate symbols, and that no
-symbol of the Linux module needs a glibc newer than 2.31 (Ubuntu 20.04, Debian 11) or any shared C++
-runtime. objdump reads both modules. Exits 1 with one line a fault."""
+Checks the zip's members (the three modules and the read-me in the Zephrane folder, nothing else), that
+neither the Linux nor the Windows module carries debug information, that the Linux module points to its
+separate symbols, and that no symbol of the Linux module needs a glibc newer than 2.31 (Ubuntu 20.04,
+Debian 11) or any shared C++ runtime. objdump reads those two modules; check_mac_module.py checks the Mac
+one. Exits 1 with one line a fault."""
 import re
 import subprocess
 import sys
@@ -15,6 +16,7 @@ EXPECTED_MEMBERS = {
     "Zephrane/README.txt",
     "Zephrane/lin_x64/Zephrane.xpl",
     "Zephrane/win_x64/Zephrane.xpl",
+    "Zephrane/mac_x64/Zephrane.xpl",
 }
 OLDEST_GLIBC = (2, 31)
 
@@ -56,7 +58,7 @@ def main():
             faults.append(f"members {sorted(members)}, expected {sorted(EXPECTED_MEMBERS)}")
         for member in sorted(members & EXPECTED_MEMBERS):
             path = package.extract(member, scratch)
-            if member.endswith(".xpl"):
+            if member.endswith(".xpl") and not member.startswith("Zephrane/mac_x64/"):
                 check_no_debug_information(member, path)
             if member.startswith("Zephrane/lin_x64/"):
                 check_linux_module(member, path)
@@ -64,7 +66,8 @@ def main():
         print(f"FAILED: {fault}")
     if faults:
         sys.exit(1)
-    print(f"{sys.argv[1]}: {len(members)} members, modules without debug information, Linux module needs glibc 2.31 at most")
+    print(f"{sys.argv[1]}: {len(members)} members, Linux and Windows modules without debug information, Linux "
+          "module needs glibc 2.31 at most")
 
 
 if __name__ == "__main__":

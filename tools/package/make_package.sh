@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Lays out the pilot's package and zips it: make_package.sh DIST LINUX_MODULE WINDOWS_MODULE
+# Lays out the pilot's package and zips it: make_package.sh DIST LINUX_MODULE WINDOWS_MODULE MAC_MODULE
 #   DIST/Zephrane/{lin_x64,win_x64}/Zephrane.xpl   the modules without debug information
+#   DIST/Zephrane/mac_x64/Zephrane.xpl               the universal Mac module, as built: it is linked without a
+#                                                    debug map, and stripping it would break its arm64 signature
 #   DIST/Zephrane/README.txt                         the pilot's read-me
 #   DIST/symbols/{lin_x64,win_x64}/Zephrane.xpl.debug  their debug information; each module carries a debug
 #                                                    link to its file, so a debugger given the folder finds it
@@ -8,9 +10,11 @@
 # The version is the last tag, else the VERSION file, followed by the commit.
 set -euo pipefail
 
-dist=${1:?usage: make_package.sh DIST LINUX_MODULE WINDOWS_MODULE}
-linux_module=${2:?usage: make_package.sh DIST LINUX_MODULE WINDOWS_MODULE}
-windows_module=${3:?usage: make_package.sh DIST LINUX_MODULE WINDOWS_MODULE}
+usage="usage: make_package.sh DIST LINUX_MODULE WINDOWS_MODULE MAC_MODULE"
+dist=${1:?$usage}
+linux_module=${2:?$usage}
+windows_module=${3:?$usage}
+mac_module=${4:?$usage}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 
 version() {
@@ -36,6 +40,8 @@ mkdir -p "$dist"
 dist=$(cd "$dist" && pwd)
 strip_into objcopy "$linux_module" lin_x64
 strip_into x86_64-w64-mingw32-objcopy "$windows_module" win_x64
+mkdir -p "$dist/Zephrane/mac_x64"
+cp "$mac_module" "$dist/Zephrane/mac_x64/Zephrane.xpl"
 cp "$root/docs/pilot-readme.txt" "$dist/Zephrane/README.txt"
 
 (cd "$dist" && rm -f "$name.zip" && if command -v zip >/dev/null; then zip -qrX "$name.zip" Zephrane; \

@@ -2,11 +2,12 @@
 
 #include <cerrno>
 #include <csignal>
-#include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include "platform/posix/Pipe.h"
 
 extern char** environ;
 
@@ -21,7 +22,7 @@ struct Pipe {
 
 bool makePipe(Pipe& pipe) {
     int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0) return false;
+    if (!openPipe(ends, false)) return false;
     pipe.readEnd = ends[0];
     pipe.writeEnd = ends[1];
     return true;

@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/posix/StatTimes.h"
+
 namespace {
 
 constexpr mode_t NewDirectoryMode = 0777;  // narrowed by the process umask
@@ -33,9 +35,10 @@ bool queryFileStatus(const char* path, FileStatus* status) {
     if (::stat(path, &info) != 0) return false;
     status->typeBits = typeBitsOf(info.st_mode);
     status->size = info.st_size;
-    status->accessTime = info.st_atim.tv_sec;
-    status->modificationTime = info.st_mtim.tv_sec;
-    status->creationTime = info.st_ctim.tv_sec;
+    StatTimes times = statTimesOf(info);
+    status->accessTime = times.access;
+    status->modificationTime = times.modification;
+    status->creationTime = times.creation;
     return true;
 }
 

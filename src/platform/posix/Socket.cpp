@@ -1,10 +1,8 @@
 #include "platform/Socket.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,6 +12,9 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+
+#include "platform/posix/Pipe.h"
+#include "platform/posix/SocketCalls.h"
 
 namespace {
 
@@ -88,7 +89,7 @@ int pollUntilDeadline(pollfd* watched, nfds_t count, int timeoutMs) {
 
 WakeChannel::WakeChannel() {
     int ends[2];
-    if (pipe2(ends, O_CLOEXEC | O_NONBLOCK) == 0) {
+    if (openPipe(ends, true)) {
         readEnd_ = ends[0];
         writeEnd_ = ends[1];
     }
@@ -114,7 +115,7 @@ bool startSockets() { return true; }
 
 SocketHandle createStreamSocket(AddressFamily family) {
     if (family == AddressFamily::Unknown) return InvalidSocket;
-    int socket = ::socket(family == AddressFamily::IPv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int socket = openStreamSocket(family == AddressFamily::IPv6 ? AF_INET6 : AF_INET);
     return socket < 0 ? InvalidSocket : socket;
 }
 
@@ -125,17 +126,8 @@ void setStreamSocketOptions(SocketHandle socket, int bufferBytes) {
     setsockopt(fd(socket), SOL_SOCKET, SO_RCVBUF, &bufferBytes, sizeof(bufferBytes));
 }
 
-// Probes only start on an idle connection; the user time-out gives up as soon on data that stays
-// unacknowledged, so a peer that vanished with a report in flight is found as quickly.
 bool enableKeepAlive(SocketHandle socket, const KeepAliveTiming& timing) {
-    int one = 1;
-    unsigned int giveUpMs =
-        static_cast<unsigned int>(timing.idleSeconds + timing.intervalSeconds * timing.probes) * 1000u;
-    return setsockopt(fd(socket), SOL_SOCKET, SO_KEEPALIVE, &one, sizeof(one)) == 0 &&
-           setsockopt(fd(socket), IPPROTO_TCP, TCP_KEEPIDLE, &timing.idleSeconds, sizeof(int)) == 0 &&
-           setsockopt(fd(socket), IPPROTO_TCP, TCP_KEEPINTVL, &timing.intervalSeconds, sizeof(int)) == 0 &&
-           setsockopt(fd(socket), IPPROTO_TCP, TCP_KEEPCNT, &timing.probes, sizeof(int)) == 0 &&
-           setsockopt(fd(socket), IPPROTO_TCP, TCP_USER_TIMEOUT, &giveUpMs, sizeof(giveUpMs)) == 0;
+    return setKeepAliveTiming(fd(socket), timing);
 }
 
 // AI_ADDRCONFIG is left out on purpose: it hides ::1 on a host whose only IPv6 address is the loopback one.
@@ -202,7 +194,7 @@ bool connectSocket(SocketHandle socket, const SocketAddress& address) {
 
 AcceptResult acceptConnection(SocketHandle listener, SocketHandle* accepted, SocketAddress* peer) {
     socklen_t length = SocketAddress::Capacity;
-    int socket = ::accept4(fd(listener), reinterpret_cast<sockaddr*>(peer->bytes), &length, SOCK_CLOEXEC);
+    int socket = acceptStreamSocket(fd(listener), reinterpret_cast<sockaddr*>(peer->bytes), &length);
     if (socket >= 0) {
         *accepted = socket;
         peer->length = length;
@@ -251,7 +243,7 @@ int64_t receiveSome(SocketHandle socket, void* destination, uint64_t count) {
 int64_t sendSome(SocketHandle socket, const void* source, uint64_t count) {
     ssize_t sent;
     do {
-        sent = ::send(fd(socket), source, count, MSG_NOSIGNAL);
+        sent = sendWithoutSignal(fd(socket), source, count);
     } while (sent < 0 && errno == EINTR);
     return sent;
 }

@@ -4,13 +4,27 @@
 #include <cwctype>
 #include <locale.h>
 #include <wctype.h>
+// The Mac declares newlocale and the _l functions there; glibc has no such header any more.
+#if __has_include(<xlocale.h>)
+#include <xlocale.h>
+#endif
 
 namespace {
+
+// The UTF-8 character-type locale under the names systems give it: glibc's "C.UTF-8", the Mac's "UTF-8".
+constexpr const char* UnicodeLocaleNames[] = {"C.UTF-8", "UTF-8", "en_US.UTF-8"};
+
+locale_t newUnicodeLocale() {
+    for (const char* name : UnicodeLocaleNames) {
+        if (locale_t locale = newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(0))) return locale;
+    }
+    return static_cast<locale_t>(0);
+}
 
 // A UTF-8 character-type locale made once, so the mapping does not depend on the host's setlocale; it is
 // given back when the module unloads.
 struct UnicodeLocale {
-    UnicodeLocale() : locale(newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0))) {}
+    UnicodeLocale() : locale(newUnicodeLocale()) {}
     ~UnicodeLocale() {
         if (locale) freelocale(locale);
     }

@@ -1,13 +1,21 @@
-# The unit-test programs of the Windows build. They run under Wine (or on Windows) through
-# tests/windows/run_windows_tests.sh, which also checks the module and runs simhost.exe with it; CTest does
-# not run them. The suites that drive POSIX tools, the DNS-SD daemons or simhost as a child process (the
-# integration and DNS-SD tests) belong to the Linux build.
+# The unit-test programs of the cross builds, Windows and the Mac; CTest does not run them. The Windows ones
+# run under Wine (or on Windows) through tests/windows/run_windows_tests.sh, which also checks the module and
+# runs simhost.exe with it. The Mac ones are built, so that they compile and link against the Mac's headers
+# and libraries, but cannot run here. The suites that drive POSIX tools, the DNS-SD daemons or simhost as a
+# child process (the integration and DNS-SD tests) belong to the Linux build.
+if(WIN32)
+  set(ZEPHRANE_CROSS_TESTS windows_tests)
+  set(ZEPHRANE_CROSS_TEST_DIR ${CMAKE_BINARY_DIR}/windows-tests)
+else()
+  set(ZEPHRANE_CROSS_TESTS mac_tests)
+  set(ZEPHRANE_CROSS_TEST_DIR ${CMAKE_BINARY_DIR}/mac-tests)
+endif()
 
 # GoogleTest from the sources the distribution ships, built with the cross compiler. Its own code is
 # compiled without our warning flags.
-set(ZEPHRANE_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for the Windows build")
+set(ZEPHRANE_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for the cross builds")
 if(NOT EXISTS ${ZEPHRANE_GTEST_SOURCE_DIR}/CMakeLists.txt)
-  message(WARNING "No GoogleTest sources in ${ZEPHRANE_GTEST_SOURCE_DIR}: the Windows unit tests are not built")
+  message(WARNING "No GoogleTest sources in ${ZEPHRANE_GTEST_SOURCE_DIR}: the unit tests are not built")
   return()
 endif()
 set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
@@ -23,15 +31,14 @@ add_library(zephrane_test_support STATIC ${ZEPHRANE_TEST_SUPPORT})
 target_include_directories(zephrane_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/support)
 target_link_libraries(zephrane_test_support PUBLIC zephrane_core gtest)
 
-# Every test program lands in one folder, where the script finds them.
-set(ZEPHRANE_WINDOWS_TEST_DIR ${CMAKE_BINARY_DIR}/windows-tests)
-add_custom_target(windows_tests)
+# Every test program lands in one folder, where the Windows script finds them.
+add_custom_target(${ZEPHRANE_CROSS_TESTS})
 function(zephrane_add_test_suite name folder)
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
   add_executable(${name} ${sources})
   target_link_libraries(${name} PRIVATE zephrane_test_support zephrane_core gtest gtest_main)
-  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ZEPHRANE_WINDOWS_TEST_DIR})
-  add_dependencies(windows_tests ${name})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ZEPHRANE_CROSS_TEST_DIR})
+  add_dependencies(${ZEPHRANE_CROSS_TESTS} ${name})
 endfunction()
 
 zephrane_add_test_suite(test_base base)
