@@ -8,6 +8,7 @@
 #include "base/BaseString.h"
 #include "base/BaseTypedArray.h"
 #include "base/Description.h"
+#include "base/NeverDestroyed.h"
 
 namespace {
 
@@ -246,7 +247,8 @@ int32_t BaseArray::setValueForKey(BaseObject* value, BaseString* key) {
 }
 
 BaseArray* sharedEmptyArray() {
-    // Built on first use; the language makes concurrent first uses wait for one complete object.
-    static BaseArray empty;
-    return &empty;
+    // Built on first use; the language makes concurrent first uses wait for one complete object. An empty
+    // array holds nothing on the heap.
+    static NeverDestroyed<BaseArray> empty;
+    return empty.get();
 }

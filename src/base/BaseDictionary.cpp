@@ -13,11 +13,13 @@
 #include "base/BaseString.h"
 #include "base/BaseTypedArray.h"
 #include "base/Description.h"
+#include "base/SharedObjectsLock.h"
 #include "base/StringFormat.h"
 
 namespace {
 
 constexpr uint32_t LargestBucketCount = 0x80000000u;
+SharedInstance<BaseDictionary> sharedEmptyDictionaryHolder;
 
 constexpr std::string_view LuaReservedWords[] = {
     "and", "break", "do", "else", "elseif", "end", "false", "for", "function", "goto", "if",
@@ -291,7 +293,5 @@ void BaseDictionary::removeEntry(DictionaryEntry* doomed) {
 
 BaseObject* BaseDictionary::valueForKey(BaseString* key) const { return objectForKey(this, key); }
 
-BaseDictionary* sharedEmptyDictionary() {
-    static BaseDictionary empty;
-    return &empty;
-}
+// Its buckets are on the heap: it is released with the other shared objects before the module unloads.
+BaseDictionary* sharedEmptyDictionary() { return sharedEmptyDictionaryHolder.get(); }

@@ -22,6 +22,6 @@ BaseString* BaseNull::description(uint32_t flags) const {
 }
 
 BaseNull* sharedNull() {
-    static BaseNull instance;
-    return &instance;
+    static NeverDestroyed<BaseNull> instance;
+    return instance.get();
 }

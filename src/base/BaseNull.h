@@ -1,8 +1,10 @@
 // BaseNull: the one object that stands for a missing value inside collections and serialized graphs.
-// Exactly one instance exists, with static storage; it is never released to zero by its users.
+// Exactly one instance exists, in static storage that is never destroyed (decoded graphs on any thread
+// point to it); it is never released to zero by its users.
 #pragma once
 
 #include "base/BaseObject.h"
+#include "base/NeverDestroyed.h"
 
 class BaseNull : public BaseObject {
 public:
@@ -13,7 +15,7 @@ public:
     BaseString* description(uint32_t flags) const override;
 
 private:
-    friend BaseNull* sharedNull();
+    friend class NeverDestroyed<BaseNull>;
     BaseNull() = default;
 };
 

@@ -9,6 +9,7 @@
 #include "base/AutoreleasePool.h"
 #include "base/BaseTypedArray.h"
 #include "base/Description.h"
+#include "base/NeverDestroyed.h"
 #include "base/StringFormat.h"
 #include "base/Utf8.h"
 #include "platform/TextCase.h"
@@ -463,6 +464,6 @@ uint32_t hashBytes(const char* bytes, int64_t length) { return stringHash(bytes,
 BaseString* constantString(const StringLiteral& literal) { return createAutoreleased<BaseString>(literal); }
 
 BaseString* stringZero() {
-    static BaseString zero("0"_lit);
-    return &zero;
+    static NeverDestroyed<BaseString> zero("0"_lit);
+    return zero.get();
 }

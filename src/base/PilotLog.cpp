@@ -4,6 +4,8 @@
 #include <deque>
 #include <mutex>
 
+#include "base/SharedObjectsLock.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -34,10 +36,9 @@ struct WaitingLines {
     }
 };
 
-WaitingLines& waiting() {
-    static WaitingLines lines;
-    return lines;
-}
+SharedInstance<WaitingLines> waitingLines;
+
+WaitingLines& waiting() { return *waitingLines.get(); }
 
 }  // namespace
 

@@ -11,23 +11,8 @@
 namespace {
 
 // The shared wrapper. Once its library has loaded it stays for the rest of the module's life, so that a
-// restarted bridge does not load the library again; the holder gives its reference back at unload.
-MDnsWrapper* sharedWrapper = nullptr;
-
-// The holder makes the module-wide mutex before itself, so that the mutex is destroyed after it: its
-// destructor still locks it at unload. (A mutex made with new and never freed would instead be lost each
-// time the simulator unloads the module.)
-struct SharedWrapperHolder {
-    SharedWrapperHolder() { sharedObjectsMutex(); }
-    ~SharedWrapperHolder() {
-        MDnsWrapper* wrapper = nullptr;
-        {
-            std::lock_guard<std::recursive_mutex> guard(sharedObjectsMutex());
-            wrapper = sharedWrapper;
-        }
-        release(wrapper);
-    }
-} sharedWrapperHolder;
+// restarted bridge does not load the library again; it is released with the other shared objects.
+SharedInstance<MDnsWrapper> sharedWrapper;
 
 int indexOf(const char* name) {
     for (int i = 0; i < MDnsWrapper::FunctionCount; ++i) {
@@ -52,10 +37,7 @@ const char* const MDnsWrapper::FunctionNames[FunctionCount] = {
 MDnsWrapper::MDnsWrapper() = default;
 
 MDnsWrapper::~MDnsWrapper() {
-    {
-        std::lock_guard<std::recursive_mutex> guard(sharedObjectsMutex());
-        if (sharedWrapper == this) sharedWrapper = nullptr;
-    }
+    sharedWrapper.forget(this);
     if (library_) unload();
 }
 
@@ -64,7 +46,6 @@ bool MDnsWrapper::load() {
         loaded_ = true;
         return true;
     }
-    prepareDnsSdLibrary();
     std::string error;
     // The library keeps a thread and a bus connection of its own: it stays mapped even when the wrapper
     // (or this module) unloads, so that none of that loses its code.
@@ -145,19 +126,16 @@ TXTRecordDeallocateFunction MDnsWrapper::txtDeallocateFunction() const {
 // Guarded by the module-wide mutex: listening sockets may be made on any thread.
 MDnsWrapper* sharedMDnsWrapper() {
     std::lock_guard<std::recursive_mutex> guard(sharedObjectsMutex());
-    if (sharedWrapper) return retain(sharedWrapper);
+    if (MDnsWrapper* existing = sharedWrapper.current()) return retain(existing);
     auto* wrapper = new MDnsWrapper();
-    sharedWrapper = wrapper;
     if (!wrapper->load()) {
-        release(wrapper);  // its destructor clears the shared pointer, so the next call tries again
+        release(wrapper);  // the holder stays empty, so the next call tries again
         return nullptr;
     }
-    return retain(wrapper);  // one reference for the caller, one kept by the holder
+    release(sharedWrapper.exchange(wrapper));  // the holder keeps the creation's reference
+    return retain(wrapper);
 }
 
-MDnsWrapper* exchangeSharedMDnsWrapper(MDnsWrapper* wrapper) {
-    std::lock_guard<std::recursive_mutex> guard(sharedObjectsMutex());
-    MDnsWrapper* previous = sharedWrapper;
-    sharedWrapper = wrapper;
-    return previous;
-}
+void prepareProcessForDnsSd() { prepareDnsSdLibrary(); }
+
+MDnsWrapper* exchangeSharedMDnsWrapper(MDnsWrapper* wrapper) { return sharedWrapper.exchange(wrapper); }

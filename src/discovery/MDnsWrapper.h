@@ -51,6 +51,10 @@ private:
     std::unique_ptr<DynamicLibrary> library_;
 };
 
+// Main thread, before the first load: prepares the process for the library (Avahi's compatibility layer
+// prints a warning into the host's console unless the environment tells it not to, and only the main thread
+// may change the environment). Without it the library still works.
+void prepareProcessForDnsSd();
 // The shared wrapper with a reference for the caller, or null when the library cannot be loaded.
 MDnsWrapper* sharedMDnsWrapper();
 // Makes wrapper (may be null) the shared one, taking over the caller's reference to it, and hands the

@@ -1,5 +1,6 @@
 #include "discovery/ServiceAdvertisement.h"
 
+#include "base/NeverDestroyed.h"
 #include "base/PilotLog.h"
 #include "platform/DnsSdLibrary.h"
 
@@ -10,8 +11,8 @@ namespace {
 // withdraws (from a daemon that stopped answering) would otherwise overlap with it. Only announcement
 // threads ever wait here, never the thread that starts or stops them.
 std::mutex& libraryMutex() {
-    static std::mutex mutex;
-    return mutex;
+    static NeverDestroyed<std::mutex> mutex;
+    return *mutex;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "base/BaseString.h"
 #include "base/InternString.h"
+#include "base/NeverDestroyed.h"
 
 namespace {
 
@@ -11,13 +12,13 @@ enum ConstantIndex {
 };
 
 BaseString* constant(ConstantIndex index) {
-    static BaseString strings[] = {
-        BaseString("fa_adate"_lit), BaseString("fa_cdate"_lit), BaseString("fa_mdate"_lit),
-        BaseString("fa_name"_lit),  BaseString("fa_size"_lit),  BaseString("fa_type"_lit),
-        BaseString("fa_ctx"_lit),   BaseString("fo_pk"_lit),    BaseString("ft_dir"_lit),
-        BaseString("ft_reg"_lit),   BaseString("ft_lnk"_lit),   BaseString("ft_spc"_lit),
+    using Key = NeverDestroyed<BaseString>;
+    static Key strings[] = {
+        Key("fa_adate"_lit), Key("fa_cdate"_lit), Key("fa_mdate"_lit), Key("fa_name"_lit),
+        Key("fa_size"_lit),  Key("fa_type"_lit),  Key("fa_ctx"_lit),   Key("fo_pk"_lit),
+        Key("ft_dir"_lit),   Key("ft_reg"_lit),   Key("ft_lnk"_lit),   Key("ft_spc"_lit),
     };
-    return &strings[index];
+    return strings[index].get();
 }
 
 }  // namespace

@@ -8,7 +8,8 @@ const char* dnsSdLibraryName();
 // the library.
 void setDnsSdLibraryName(const char* name);
 // Anything the platform needs before loading it (Avahi's compatibility layer, for one, prints a warning
-// into the host's console unless told not to).
+// into the host's console unless told not to). It may change the environment, which other threads may be
+// reading: main thread only, before any thread of ours runs.
 void prepareDnsSdLibrary();
 
 // Avahi's own client library and the common library it needs (libavahi-client.so.3, libavahi-common.so.3),

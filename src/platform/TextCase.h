@@ -5,3 +5,6 @@
 #include <cstdint>
 
 uint32_t platformLowercase(uint32_t codePoint);
+// Gives back what the mapping keeps for the process, once no thread of ours runs (the module's last step
+// before it is unloaded); a later mapping makes it again.
+void releasePlatformLowercase();

@@ -4,6 +4,7 @@
 
 #include "XPLMUtilities.h"
 #include "base/PilotLog.h"
+#include "base/SharedObjectsLock.h"
 #include "plugin/AutoStartFile.h"
 #include "plugin/BridgeSwitch.h"
 #include "plugin/PilotLogWriter.h"
@@ -15,9 +16,12 @@ namespace {
 constexpr size_t PrefsPathCapacity = 4096;
 constexpr const char* FolderSeparators = "/\\";
 
-// Touched on the main thread only. An empty path: the preferences folder is unknown.
+// Touched on the main thread only. An empty path: the preferences folder is unknown. The path is released
+// with the module's other shared objects at XPluginStop.
 bool choiceOn = false;
-std::string filePath;
+SharedInstance<std::string> preferencesFile;
+
+std::string& filePath() { return *preferencesFile.get(); }
 
 // The simulator names a file inside its preferences folder; the plug-in's own file goes beside it.
 std::string autoStartFilePath() {
@@ -34,22 +38,22 @@ std::string choiceText(bool on) { return on ? "on" : "off"; }
 
 // Empty when saved, else why not.
 std::string save(bool on) {
-    if (filePath.empty()) return "X-Plane's preferences folder is unknown";
-    return AutoStartFile::write(filePath, on);
+    if (filePath().empty()) return "X-Plane's preferences folder is unknown";
+    return AutoStartFile::write(filePath(), on);
 }
 
 }  // namespace
 
 void AutoStart::load() {
-    filePath = autoStartFilePath();
+    filePath() = autoStartFilePath();
     choiceOn = false;
-    if (filePath.empty()) {
+    if (filePath().empty()) {
         PilotLog::write("could not find X-Plane's preferences folder; the bridge will not start by itself");
     } else {
-        AutoStartReading reading = AutoStartFile::read(filePath);
+        AutoStartReading reading = AutoStartFile::read(filePath());
         choiceOn = reading.on;
         if (!reading.failure.empty()) {
-            PilotLog::write("could not read " + filePath + " (" + reading.failure +
+            PilotLog::write("could not read " + filePath() + " (" + reading.failure +
                             "); the bridge will not start by itself");
         }
     }
@@ -65,7 +69,7 @@ void AutoStart::toggle() {
         PilotLog::write(wanted ? "the bridge will start by itself when X-Plane starts"
                                : "the bridge will no longer start by itself");
     } else {
-        std::string where = filePath.empty() ? "" : " in " + filePath;
+        std::string where = filePath().empty() ? "" : " in " + filePath();
         PilotLog::write("could not save the choice" + where + " (" + failure +
                         "); starting by itself stays " + choiceText(choiceOn));
     }

@@ -14,6 +14,17 @@ namespace {
 constexpr const char* AlreadyStoppedWarning = "\nWARNING : bridge is already stopped\n";
 
 GPSBridge* currentBridge = nullptr;
+// Until XPluginEnable, the simulator has the plug-in loaded but not enabled.
+bool pluginEnabled = false;
+
+void tearDown() {
+    currentBridge->teardown();
+    release(currentBridge);
+    currentBridge = nullptr;
+    PilotLog::write("stopped");
+    PluginMenu::showServing(false);
+    PilotLogWriter::writeWaitingLines();
+}
 
 }  // namespace
 
@@ -22,6 +33,12 @@ GPSBridge* currentBridge = nullptr;
 void BridgeSwitch::start() {
     AutoreleasePool pool;
     if (currentBridge) return;
+    if (!pluginEnabled) {
+        PilotLog::write("the plug-in is disabled, so the bridge does not start: enable Zephrane in X-Plane's "
+                        "Plugin Admin first");
+        PilotLogWriter::writeWaitingLines();
+        return;
+    }
     auto* bridge = new GPSBridge();
     std::string port = std::to_string(GPSBridge::BridgePort);
     if (bridge->isListening()) {
@@ -44,12 +61,14 @@ void BridgeSwitch::stop() {
         std::fflush(stderr);
         return;
     }
-    currentBridge->teardown();
-    release(currentBridge);
-    currentBridge = nullptr;
-    PilotLog::write("stopped");
-    PluginMenu::showServing(false);
-    PilotLogWriter::writeWaitingLines();
+    tearDown();
 }
+
+void BridgeSwitch::stopIfRunning() {
+    AutoreleasePool pool;
+    if (currentBridge) tearDown();
+}
+
+void BridgeSwitch::setEnabled(bool enabled) { pluginEnabled = enabled; }
 
 GPSBridge* BridgeSwitch::current() { return currentBridge; }

@@ -8,6 +8,7 @@
 #include "base/BaseString.h"
 #include "base/BaseTypedArray.h"
 #include "base/PilotLog.h"
+#include "base/SharedObjectsLock.h"
 #include "distant/BaseMD5.h"
 #include "distant/BridgeCredential.h"
 #include "distant/DistantObjectsCenter.h"
@@ -29,6 +30,7 @@ constexpr StringLiteral ServiceName = "X-Plane"_lit;
 constexpr StringLiteral ServiceType = "zephrane_gps"_lit;
 constexpr StringLiteral AllowedUserAgent = "Quillory Zephrane App"_lit;
 constexpr int32_t BridgeLoginMode = LoginCheckUserAgent | LoginCheckPassword;
+SharedInstance<const std::string> usualRequestBytes;
 
 }  // namespace
 
@@ -127,16 +129,17 @@ bool GPSBridge::isPositionRequest(const BaseObject* object) {
 }
 
 // Encoded once, by the serializer itself, so that the bytes are exactly those a client's serializer sends.
+// Connection threads compare against them while the bridge runs; they are released with the module's other
+// shared objects.
 std::string_view GPSBridge::usualPositionRequest() {
-    static const std::string bytes = [] {
+    return *usualRequestBytes.get([] {
         AutoreleasePool pool;
         auto* request = createAutoreleased<BaseDictionary>();
         request->setStringForCStringKey(UsualPositionRequestCommand, CommandKey);
         auto* buffer = createAutoreleased<BaseBuffer>();
         createAutoreleased<BaseSerializer>(buffer)->writeObject(request);
-        return std::string(buffer->bytes(), buffer->length());
-    }();
-    return bytes;
+        return new std::string(buffer->bytes(), buffer->length());
+    });
 }
 
 std::string_view GPSBridge::frequentMessage() const { return usualPositionRequest(); }

@@ -4,20 +4,20 @@
 #include <cstring>
 
 #include "XPLMPlugin.h"
+#include "discovery/MDnsWrapper.h"
 #include "plugin/AutoStart.h"
 #include "plugin/BridgeSwitch.h"
+#include "plugin/ModuleExit.h"
 #include "plugin/PluginMenu.h"
-#include "thread/BaseThread.h"
 
 namespace {
 
 constexpr char PluginName[] = "Zephrane";
 constexpr char PluginSignature[] = "quillory.zephrane.bridge";
 constexpr char PluginDescription[] = "A plugin that forward navigation coordinates to Zephrane for iPhone/iPad.";
-// A DNS-SD library call under way (a withdrawal from a daemon that stopped answering) ends by the library's
-// own time-out, 25 s for Avahi's D-Bus calls: the unload waits that long at most, so that no thread is left
-// running in the module's code.
-constexpr std::chrono::seconds ThreadsEndLimit{30};
+// XPluginStop returns within a second, whatever the network or a DNS-SD daemon does: X-Plane is frozen
+// meanwhile, at quit and at "Reload plugins". A thread still running after that pins the module.
+constexpr std::chrono::milliseconds StopLimit{900};
 // Paths from the simulator in the OS's own form ("/" between folders, UTF-8) on every platform.
 constexpr const char* NativePathsFeature = "XPLM_USE_NATIVE_PATHS";
 
@@ -30,6 +30,7 @@ int XPluginStart(char* outName, char* outSignature, char* outDescription) {
     std::memcpy(outSignature, PluginSignature, sizeof(PluginSignature));
     std::memcpy(outDescription, PluginDescription, sizeof(PluginDescription));
     XPLMEnableFeature(NativePathsFeature, 1);
+    prepareProcessForDnsSd();
     PluginMenu::build();
     AutoStart::load();
     return 1;
@@ -37,19 +38,25 @@ int XPluginStart(char* outName, char* outSignature, char* outDescription) {
 
 // The simulator may unload the module right after: threads that ended their own work (a connection that
 // closed by itself, an announcement withdrawn in the background) are waited for, so that none is left in
-// the module's code. Normally they are gone at once.
+// the module's code; normally they are gone at once. One that is not gone in time pins the module.
 void XPluginStop(void) {
-    BridgeSwitch::stop();
-    BaseThread::waitForAllThreadsToEnd(ThreadsEndLimit);
+    ModuleExit::Clock::time_point deadline = ModuleExit::Clock::now() + StopLimit;
+    BridgeSwitch::stopIfRunning();
+    ModuleExit::leave(deadline);
 }
 
-// At X-Plane's start and after a re-enable, the bridge starts here when the pilot chose so.
+// At X-Plane's start, after a re-enable and after "Reload plugins", the bridge starts here when the pilot
+// chose so.
 int XPluginEnable(void) {
+    BridgeSwitch::setEnabled(true);
     AutoStart::startIfChosen();
     return 1;
 }
 
-// Stops the bridge as XPluginStop does, but the module stays loaded: nothing waits for the DNS-SD daemon.
-void XPluginDisable(void) { BridgeSwitch::stop(); }
+// Stops the bridge, but the module stays loaded: nothing waits for the DNS-SD daemon.
+void XPluginDisable(void) {
+    BridgeSwitch::stopIfRunning();
+    BridgeSwitch::setEnabled(false);
+}
 
 void XPluginReceiveMessage(int, int, void*) {}

@@ -9,6 +9,7 @@
 #include "base/BaseNull.h"
 #include "base/BaseNumber.h"
 #include "base/BaseString.h"
+#include "base/SharedObjectsLock.h"
 #include "file/BaseFile.h"
 #include "file/BasePackageIndex.h"
 #include "file/FileAttributeKeys.h"
@@ -23,6 +24,9 @@
 #include "serialization/WritableGraph.h"
 
 namespace {
+
+// The system's temporary folder, where received files go; asked for once.
+SharedInstance<BaseString> temporaryDirectoryHolder;
 
 constexpr int32_t CurrentVersion = 0;
 // Strings grow by at most this much per read, so a declared length commits no memory ahead of the data.
@@ -71,8 +75,7 @@ BaseSerializer::~BaseSerializer() {
 const char* BaseSerializer::className() const { return "BaseSerializer"; }
 
 BaseString* BaseSerializer::temporaryDirectoryPath() {
-    static BaseString path(temporaryDirectory().c_str());
-    return &path;
+    return temporaryDirectoryHolder.get([] { return new BaseString(temporaryDirectory().c_str()); });
 }
 
 void BaseSerializer::setRootObject(BaseObject* object) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/AutoreleasePool.h"
+#include "base/SharedObjectsLock.h"
 #include "base/StringFormat.h"
 #include "io/IOException.h"
 #include "platform/ThreadName.h"
@@ -12,17 +13,23 @@
 
 namespace {
 
-// Maps OS thread ids to their BaseThread, counts the threads still running, and keeps the threads that were
-// stopped from themselves until they can be joined. No thread is ever detached: a thread is joined, so that
-// everything it did (its thread-local storage included) is finished before the module can go away. The
-// table is destroyed at unload once every thread has ended; should one never end, the table is left to it
-// rather than freed under it.
+// Maps OS thread ids to their BaseThread, counts the threads still running and those not yet joined, and
+// keeps the threads that were stopped from themselves until they can be joined. No thread is ever detached:
+// a thread is joined, so that everything it did (its thread-local storage included) is finished before the
+// module can go away. The table is a shared object: every thread uses it to its last step, so it is never
+// destroyed at exit or unload, and only released with the other shared objects once every thread has ended.
 struct ThreadBookkeeping {
+    ~ThreadBookkeeping() {
+        for (BaseThread* placeholder : placeholders) release(dynamic_cast<BaseObject*>(placeholder));
+    }
+
     std::mutex mutex;
     std::map<std::thread::id, BaseThread*> entries;
     std::vector<BaseThread*> placeholders;
     std::condition_variable allEnded;
     int liveThreads = 0;
+    // Started and not yet joined: a thread whose work has ended still runs the module's code until joined.
+    int unjoinedThreads = 0;
     // Threads stopped from themselves, and which of them have finished their work and only exit now.
     std::map<std::thread::id, std::thread> unjoined;
     std::vector<std::thread::id> ended;
@@ -45,31 +52,24 @@ struct ThreadBookkeeping {
             ended.clear();
         }
         for (std::thread& thread : finished) thread.join();
+        threadsJoined(static_cast<int>(finished.size()));
+    }
+
+    void threadsJoined(int count) {
+        if (count == 0) return;
+        std::lock_guard<std::mutex> guard(mutex);
+        unjoinedThreads -= count;
     }
 };
 
-constexpr std::chrono::seconds ShutdownWaitLimit{2};
+SharedInstance<ThreadBookkeeping> books;
 
-struct BookkeepingOwner {
-    // The registry is made first, so that it is destroyed after the placeholders have left it.
-    BookkeepingOwner() : books((sharedThreadManager(), new ThreadBookkeeping())) {}
-    ~BookkeepingOwner() {
-        if (!books->waitForAllThreads(ShutdownWaitLimit)) return;
-        books->joinEnded();
-        for (BaseThread* placeholder : books->placeholders) release(dynamic_cast<BaseObject*>(placeholder));
-        delete books;
-    }
-    ThreadBookkeeping* books;
-};
-
-ThreadBookkeeping& bookkeeping() {
-    static BookkeepingOwner owner;
-    return *owner.books;
-}
+ThreadBookkeeping& bookkeeping() { return *books.get(); }
 
 void threadBegins() {
     std::lock_guard<std::mutex> guard(bookkeeping().mutex);
     ++bookkeeping().liveThreads;
+    ++bookkeeping().unjoinedThreads;
 }
 
 // The last step of every thread: a handed-over thread is marked ready to be joined.
@@ -120,6 +120,7 @@ bool BaseThread::startThread() {
             thread_ = std::thread(threadEntry, this, owner);
         } catch (...) {
             threadEnds();
+            bookkeeping().threadsJoined(1);
             setRunning(false);
             release(owner);
             throw;
@@ -152,6 +153,7 @@ bool BaseThread::stopThread() {
         return true;
     }
     stopping.join();
+    bookkeeping().threadsJoined(1);
     setThreadState(THREAD_IDLE);
     return true;
 }
@@ -218,6 +220,12 @@ bool BaseThread::waitForAllThreadsToEnd(std::chrono::milliseconds limit) {
     if (!bookkeeping().waitForAllThreads(limit)) return false;
     bookkeeping().joinEnded();
     return true;
+}
+
+int BaseThread::unjoinedThreadCount() {
+    ThreadBookkeeping& books = bookkeeping();
+    std::lock_guard<std::mutex> guard(books.mutex);
+    return books.unjoinedThreads;
 }
 
 void BaseThread::threadEntry(BaseThread* self, BaseObject* heldOwner) {

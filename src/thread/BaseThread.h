@@ -54,6 +54,9 @@ public:
     // Waits until every thread started through BaseThread has ended, and joins those stopped from
     // themselves; false when limit passed first. Called before the code of the module goes away.
     static bool waitForAllThreadsToEnd(std::chrono::milliseconds limit);
+    // Threads started through BaseThread and not yet joined: until it is joined, a thread whose work has
+    // ended still runs a few steps of the module's code.
+    static int unjoinedThreadCount();
 
 protected:
     // The work, run on the object's own thread.

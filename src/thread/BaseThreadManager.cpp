@@ -1,5 +1,7 @@
 #include "thread/BaseThreadManager.h"
 
+#include "base/SharedObjectsLock.h"
+
 void BaseThreadManager::registerThread(BaseThread* thread) {
     std::lock_guard<std::mutex> guard(mutex_);
     registry_.insert(thread);
@@ -20,8 +22,11 @@ bool BaseThreadManager::isRegistered(BaseThread* thread) {
     return registry_.count(thread) > 0;
 }
 
-// Destroyed at unload after the thread table, which first waits for every thread to end.
-BaseThreadManager* sharedThreadManager() {
-    static BaseThreadManager manager;
-    return &manager;
-}
+namespace {
+
+SharedInstance<BaseThreadManager> manager;
+
+}  // namespace
+
+// Threads leave the registry from their own last steps: it is released only with the other shared objects.
+BaseThreadManager* sharedThreadManager() { return manager.get(); }

@@ -22,5 +22,5 @@ private:
     std::set<BaseThread*> registry_;
 };
 
-// The one manager; it lives until the module unloads, after every thread has ended.
+// The one manager, a shared object (base/SharedObjectsLock.h): never destroyed at exit or unload.
 BaseThreadManager* sharedThreadManager();

@@ -20,6 +20,7 @@ protected:
         simulator().model.reset();
         simulator().model.freeze();
         violationsBefore_ = simulator().threadGuard.violations();
+        BridgeSwitch::setEnabled(true);  // as after XPluginEnable
     }
 
     void TearDown() override {

@@ -13,6 +13,7 @@
 #include "ReportPrinter.h"
 #include "base/AutoreleasePool.h"
 #include "base/BaseString.h"
+#include "discovery/MDnsWrapper.h"
 #include "distant/BaseMD5.h"
 #include "distant/BridgeCredential.h"
 
@@ -78,6 +79,7 @@ int main(int argc, char** argv) {
         std::fputs(error.c_str(), stderr);
         return Unreachable;
     }
+    prepareProcessForDnsSd();
     AutoreleasePool pool;
     std::string address = options->host;
     uint16_t port = options->port;

@@ -22,8 +22,8 @@ const char* dnsSdLibraryName() { return libraryName.load(); }
 
 void setDnsSdLibraryName(const char* name) { libraryName.store(name ? name : PlatformLibrary); }
 
-// setenv races with getenv on the simulator's other threads: the environment is changed once, before the
-// first load, and later load attempts leave it alone.
+// setenv races with getenv on other threads: the environment is changed once, from the main thread before
+// any thread of ours runs, and later calls leave it alone.
 void prepareDnsSdLibrary() {
     std::call_once(environmentPrepared, [] { setenv("AVAHI_COMPAT_NOWARN", "1", 0); });
 }

@@ -1,5 +1,6 @@
 #include "platform/TextCase.h"
 
+#include <atomic>
 #include <clocale>
 #include <cwctype>
 #include <locale.h>
@@ -21,19 +22,19 @@ locale_t newUnicodeLocale() {
     return static_cast<locale_t>(0);
 }
 
-// A UTF-8 character-type locale made once, so the mapping does not depend on the host's setlocale; it is
-// given back when the module unloads.
-struct UnicodeLocale {
-    UnicodeLocale() : locale(newUnicodeLocale()) {}
-    ~UnicodeLocale() {
-        if (locale) freelocale(locale);
-    }
-    locale_t locale;
-};
+// A UTF-8 character-type locale made on first use, so the mapping does not depend on the host's
+// setlocale. Never freed at exit (a thread may still map a character then); releasePlatformLowercase gives
+// it back before the module unloads.
+std::atomic<locale_t> sharedLocale{static_cast<locale_t>(0)};
 
 locale_t unicodeLocale() {
-    static UnicodeLocale owner;
-    return owner.locale;
+    locale_t locale = sharedLocale.load(std::memory_order_acquire);
+    if (locale) return locale;
+    locale_t made = newUnicodeLocale();
+    if (!made) return made;
+    if (sharedLocale.compare_exchange_strong(locale, made, std::memory_order_acq_rel)) return made;
+    freelocale(made);  // another thread made it first
+    return locale;
 }
 
 }  // namespace
@@ -43,4 +44,9 @@ uint32_t platformLowercase(uint32_t codePoint) {
     locale_t locale = unicodeLocale();
     if (!locale) return codePoint;
     return static_cast<uint32_t>(towlower_l(static_cast<wint_t>(codePoint), locale));
+}
+
+void releasePlatformLowercase() {
+    locale_t locale = sharedLocale.exchange(static_cast<locale_t>(0), std::memory_order_acq_rel);
+    if (locale) freelocale(locale);
 }

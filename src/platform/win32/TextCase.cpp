@@ -12,3 +12,6 @@ uint32_t platformLowercase(uint32_t codePoint) {
     if (LCMapStringW(LOCALE_INVARIANT, LCMAP_LOWERCASE, &unit, 1, &lower, 1) != 1) return codePoint;
     return lower;
 }
+
+// The invariant locale is the system's own: nothing to give back.
+void releasePlatformLowercase() {}
