@@ -41,9 +41,6 @@ public:
     FuzzedBridge() {
         // Keep the bridge off the machine's DNS-SD: there is no bus to reach.
         setenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/zephrane-fuzz-bus", 1);
-        // Statics are destroyed in the reverse order of their making: the empty array that teardown's
-        // enumerations fall back on must be made before this object to outlive it at exit.
-        sharedEmptyArray();
         AutoreleasePool pool;
         std::random_device random;
         scratch_ = BaseSerializer::temporaryDirectoryPath()->chars() +

@@ -2,25 +2,52 @@
 
 #include "platform/NativeDnsSd.h"
 
+namespace {
+
+constexpr const char* CancelledText = "the registration was cancelled";
+
+}  // namespace
+
 NativeDnsSdBackend::NativeDnsSdBackend() = default;
 
 NativeDnsSdBackend::~NativeDnsSdBackend() { withdraw(); }
 
 std::string NativeDnsSdBackend::name() const { return "the system's own DNS-SD (dnsapi.dll)"; }
 
+// The registration is used outside the lock: only this thread replaces or drops it, and cancel reaches it
+// through the lock while it waits.
 AdvertisingBackend::Outcome NativeDnsSdBackend::publish(const ServiceDescription& service, std::string* nameUsed,
                                                         std::string* detail) {
     withdraw();
-    system_ = openNativeDnsSd(detail);
-    if (!system_) return Outcome::Unavailable;
-    if (system_->publish(service.name, service.type, service.port, service.txt, nameUsed, detail)) {
+    std::unique_ptr<NativeDnsSd> opened = openNativeDnsSd(detail);
+    if (!opened) return Outcome::Unavailable;
+    NativeDnsSd* system = opened.get();
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (cancelled_) {
+            *detail = CancelledText;
+            return Outcome::Failed;
+        }
+        system_ = std::move(opened);
+    }
+    if (system->publish(service.name, service.type, service.port, service.txt, nameUsed, detail)) {
         return Outcome::Published;
     }
-    system_.reset();
+    withdraw();
     return Outcome::Failed;
 }
 
 void NativeDnsSdBackend::withdraw() {
-    if (system_) system_->withdraw();
-    system_.reset();
+    std::unique_ptr<NativeDnsSd> system;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        system = std::move(system_);
+    }
+    if (system) system->withdraw();
+}
+
+void NativeDnsSdBackend::cancel() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    cancelled_ = true;
+    if (system_) system_->cancel();
 }

@@ -1,4 +1,4 @@
-// DnsServiceCalls: the calls of Windows' own DNS-SD registration (dnsapi.dll, Windows 10 version 1809 and
+// DnsServiceCalls: the calls of Windows' own DNS-SD registration (dnsapi.dll, Windows 10 version 1903 and
 // later) and the structures they pass, declared in plain types after their documented layouts, so that code
 // without the system's headers (the tests) can stand in for the system. Only the Windows build uses it;
 // NativeDnsSd is the registration made with them.
@@ -57,6 +57,9 @@ struct DnsServiceCalls {
     void (*freeInstance)(DnsServiceInstance* instance);
     // The computer's DNS host name without its domain, or "" when the system cannot say (null: the system's).
     std::wstring (*computerName)();
+    // DnsServiceRegisterCancel: cancels a registration still waiting for its answer, through the
+    // DNS_SERVICE_CANCEL that registerService filled. Null when the system lacks it.
+    DnsDword (*cancelRegistration)(DnsServiceCancel* cancel);
 };
 
 // The status with which registerService and deregisterService accept a request they answer later.

@@ -1,5 +1,5 @@
 // The operating system's own DNS-SD registration, where it has one beside the DNS-SD client library:
-// Windows 10 (version 1809) and later carry it in dnsapi.dll (DnsServiceRegister), looked up at run time.
+// Windows 10 (version 1903) and later carry it in dnsapi.dll (DnsServiceRegister), looked up at run time.
 // Elsewhere there is none.
 #pragma once
 
@@ -20,6 +20,9 @@ public:
                          std::string* nameUsed, std::string* error) = 0;
     // Withdraws what publish registered; nothing when it registered nothing.
     virtual void withdraw() = 0;
+    // Any thread: a publish waiting for the system's answer stops waiting, cancels the registration and fails;
+    // a later publish fails at once. An answer the system may still deliver pins the module (ModulePin.h).
+    virtual void cancel() = 0;
 };
 
 // Whether this kind of system can have one at all (Windows); elsewhere there is nothing to try.

@@ -17,12 +17,14 @@ TEST(NativeDnsSd, ElsewhereThereIsNoneAndTheReasonSaysSo) {
 #else
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/DnsServiceCalls.h"
+#include "platform/ModulePin.h"
 
 namespace {
 
@@ -51,6 +53,9 @@ struct StandInSystem {
     std::vector<std::unique_ptr<std::wstring>> names;
     std::vector<DnsServiceInstance*> freed;  // the answers' threads free nothing while the test looks
     std::vector<std::thread> answering;
+    std::atomic<bool> registering{false};  // set once a registration waits for its answer
+    DnsServiceCancel* cancelGiven = nullptr;
+    void* cancelledWith = nullptr;  // what DnsServiceRegisterCancel found in the structure it was given
 
     DnsServiceInstance* newInstance(const std::wstring& name) {
         names.push_back(std::make_unique<std::wstring>(name));
@@ -88,10 +93,20 @@ DnsDword answerLater(const DnsServiceRegisterRequest& request) {
     return DnsRequestPending;
 }
 
-DnsDword standInRegister(DnsServiceRegisterRequest* request, DnsServiceCancel*) {
+// The system fills the caller's DNS_SERVICE_CANCEL with a handle of its own.
+DnsDword standInRegister(DnsServiceRegisterRequest* request, DnsServiceCancel* cancel) {
     ++current->registrations;
     current->registered = *request;
-    return answerLater(*request);
+    current->cancelGiven = cancel;
+    if (cancel) cancel->reserved = &current->registered;
+    DnsDword accepted = answerLater(*request);
+    current->registering = true;
+    return accepted;
+}
+
+DnsDword standInCancel(DnsServiceCancel* cancel) {
+    current->cancelledWith = cancel->reserved;
+    return Succeeded;
 }
 
 DnsDword standInDeregister(DnsServiceRegisterRequest* request, DnsServiceCancel*) {
@@ -105,7 +120,7 @@ void standInFree(DnsServiceInstance* instance) { current->freed.push_back(instan
 std::wstring standInComputerName() { return L"flightdeck"; }
 
 const DnsServiceCalls StandInCalls = {standInConstruct, standInRegister, standInDeregister, standInFree,
-                                      standInComputerName};
+                                      standInComputerName, standInCancel};
 
 struct DnsApiStandIn : ::testing::Test {
     StandInSystem standIn;
@@ -176,7 +191,7 @@ TEST_F(DnsApiStandIn, ARefusalIsAnErrorWithTheSystemsStatus) {
 }
 
 // The answer that comes after publish gave up finds its context still there, and frees the instance
-// registered and its own.
+// registered and its own; the module that holds the code it calls stays mapped for good.
 TEST_F(DnsApiStandIn, NoAnswerWithinTheBoundFailsAndTheLateAnswerFreesWhatItCarries) {
     standIn.answers = false;
     setDnsServiceCallsForTests(&StandInCalls, std::chrono::milliseconds(1));
@@ -188,6 +203,34 @@ TEST_F(DnsApiStandIn, NoAnswerWithinTheBoundFailsAndTheLateAnswerFreesWhatItCarr
     EXPECT_EQ(standIn.deregistrations, 0);
     registration.reset();
 
+    EXPECT_NE(whyThisModuleIsPinned(), nullptr);
+
+    const DnsServiceRegisterRequest& request = standIn.registered;
+    request.completion(Succeeded, request.context, standIn.newInstance(standIn.answeredName));
+    EXPECT_TRUE(standIn.everyInstanceFreedOnce());
+}
+
+// A stop while the system has not answered: the wait ends at once, the registration is cancelled through the
+// structure the system filled, and the answer that still comes frees what it carries.
+TEST_F(DnsApiStandIn, ACancelEndsTheWaitAndCancelsTheRegistration) {
+    standIn.answers = false;
+    auto registration = open();
+    std::string nameUsed, error;
+    bool published = true;
+    std::thread publishing([&] { published = publish(*registration, &nameUsed, &error); });
+    while (!standIn.registering) std::this_thread::yield();
+    registration->cancel();
+    publishing.join();
+    EXPECT_FALSE(published);
+    EXPECT_NE(error.find("cancelled"), std::string::npos) << error;
+    EXPECT_EQ(standIn.cancelledWith, &standIn.registered);
+    EXPECT_NE(whyThisModuleIsPinned(), nullptr);
+    registration->withdraw();
+    EXPECT_EQ(standIn.deregistrations, 0);
+    EXPECT_FALSE(publish(*registration, &nameUsed, &error)) << "a cancelled registration registers no more";
+    EXPECT_EQ(standIn.registrations, 1);
+    registration.reset();
+
     const DnsServiceRegisterRequest& request = standIn.registered;
     request.completion(Succeeded, request.context, standIn.newInstance(standIn.answeredName));
     EXPECT_TRUE(standIn.everyInstanceFreedOnce());
@@ -195,16 +238,16 @@ TEST_F(DnsApiStandIn, NoAnswerWithinTheBoundFailsAndTheLateAnswerFreesWhatItCarr
 
 TEST_F(DnsApiStandIn, AMissingCallGivesTheReasonNamingIt) {
     const std::pair<const char*, DnsServiceCalls> withOneMissing[] = {
-        {"DnsServiceConstructInstance", {nullptr, standInRegister, standInDeregister, standInFree, nullptr}},
-        {"DnsServiceRegister", {standInConstruct, nullptr, standInDeregister, standInFree, nullptr}},
-        {"DnsServiceDeRegister", {standInConstruct, standInRegister, nullptr, standInFree, nullptr}},
-        {"DnsServiceFreeInstance", {standInConstruct, standInRegister, standInDeregister, nullptr, nullptr}}};
+        {"DnsServiceConstructInstance", {nullptr, standInRegister, standInDeregister, standInFree, nullptr, nullptr}},
+        {"DnsServiceRegister", {standInConstruct, nullptr, standInDeregister, standInFree, nullptr, nullptr}},
+        {"DnsServiceDeRegister", {standInConstruct, standInRegister, nullptr, standInFree, nullptr, nullptr}},
+        {"DnsServiceFreeInstance", {standInConstruct, standInRegister, standInDeregister, nullptr, nullptr, nullptr}}};
     for (const auto& [missing, calls] : withOneMissing) {
         setDnsServiceCallsForTests(&calls, std::chrono::seconds(10));
         std::string reason;
         EXPECT_EQ(openNativeDnsSd(&reason), nullptr) << missing;
         EXPECT_NE(reason.find(std::string("has no ") + missing + " "), std::string::npos) << reason;
-        EXPECT_NE(reason.find("1809"), std::string::npos) << reason;
+        EXPECT_NE(reason.find("1903"), std::string::npos) << reason;
     }
 }
 

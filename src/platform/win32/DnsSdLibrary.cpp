@@ -25,5 +25,5 @@ const char* avahiCommonLibraryName() { return nullptr; }
 void setAvahiLibraryNames(const char*, const char*) {}
 
 const char* dnsSdInstallHint() {
-    return "install Bonjour (Bonjour Print Services for Windows), or use Windows 10 version 1809 or later";
+    return "install Bonjour (Bonjour Print Services for Windows), or use Windows 10 version 1903 or later";
 }

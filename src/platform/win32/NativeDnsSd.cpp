@@ -14,6 +14,7 @@
 #include "WideText.h"
 #include "platform/DnsServiceCalls.h"
 #include "platform/DynamicLibrary.h"
+#include "platform/ModulePin.h"
 
 namespace {
 
@@ -38,9 +39,13 @@ constexpr const char* ConstructInstanceCall = "DnsServiceConstructInstance";
 constexpr const char* RegisterCall = "DnsServiceRegister";
 constexpr const char* DeregisterCall = "DnsServiceDeRegister";
 constexpr const char* FreeInstanceCall = "DnsServiceFreeInstance";
+constexpr const char* CancelCall = "DnsServiceRegisterCancel";
+// Why the module stays mapped once a registration stopped waiting for the system's answer.
+constexpr const char* LateAnswerPin = "Windows may still answer a DNS-SD registration of the bridge";
 constexpr std::chrono::milliseconds SystemAnswerLimit = std::chrono::seconds(10);
 constexpr const char* LocalDomain = "local";
 constexpr DnsDword Succeeded = ERROR_SUCCESS;
+constexpr const char* CancelledText = "the registration was cancelled";
 
 using FreeInstanceFunction = void (*)(DnsServiceInstance*);
 using SendFunction = DnsDword (*)(DnsServiceRegisterRequest*, DnsServiceCancel*);
@@ -80,6 +85,7 @@ DnsServiceCalls systemCalls(const DynamicLibrary& library) {
     lookUp(library, RegisterCall, &calls.registerService);
     lookUp(library, DeregisterCall, &calls.deregisterService);
     lookUp(library, FreeInstanceCall, &calls.freeInstance);
+    lookUp(library, CancelCall, &calls.cancelRegistration);
     calls.computerName = systemComputerName;
     return calls;
 }
@@ -124,8 +130,9 @@ std::string registeredName(const DnsServiceInstance* answered, const std::string
 
 // Where the system's answers to one registration arrive (to the registration, then to its withdrawal), on
 // a thread of the system's own. The registration holds one share, and a request sent holds one for its
-// answer; whoever lets go of the last share deletes it. A registration that stops waiting hands over the
-// instance its request points to, and the late answer frees it with its own.
+// answer; whoever lets go of the last share deletes it. A registration that stops waiting (no answer in
+// time, or a cancel) hands over the instance its request points to, and the late answer frees it with its
+// own.
 class SystemAnswer {
 public:
     explicit SystemAnswer(FreeInstanceFunction freeInstance) : freeInstance_(freeInstance) {}
@@ -154,22 +161,30 @@ public:
         if (awaited) letGo();
     }
 
-    // Waits up to limit: true with the answer's status and instance (the caller's to free). False when none
-    // came: the registration has then let go, and the late answer frees sent and its own instance.
+    // Waits up to limit, or until interrupted: true with the answer's status and instance (the caller's to
+    // free). False when none came: the late answer then frees sent and its own instance, and the caller lets
+    // go of its share.
     bool await(std::chrono::milliseconds limit, DnsServiceInstance* sent, DnsDword* status,
                DnsServiceInstance** instance) {
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            if (arrived_.wait_for(lock, limit, [this] { return hasAnswer_; })) {
-                *status = status_;
-                *instance = instance_;
-                return true;
-            }
-            abandoned_ = true;
-            sent_ = sent;
+        std::unique_lock<std::mutex> lock(mutex_);
+        arrived_.wait_for(lock, limit, [this] { return hasAnswer_ || interrupted_; });
+        if (hasAnswer_) {
+            *status = status_;
+            *instance = instance_;
+            return true;
         }
-        letGo();
+        abandoned_ = true;
+        sent_ = sent;
         return false;
+    }
+
+    // Any thread holding a share: the wait under way, or the next one, ends at once.
+    void interrupt() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            interrupted_ = true;
+        }
+        arrived_.notify_all();
     }
 
     void letGo() {
@@ -206,13 +221,14 @@ private:
     bool expected_ = false;                 // guarded by mutex_
     bool hasAnswer_ = false;                // guarded by mutex_
     bool abandoned_ = false;                // guarded by mutex_
+    bool interrupted_ = false;              // guarded by mutex_
     DnsDword status_ = Succeeded;           // guarded by mutex_
     DnsServiceInstance* instance_ = nullptr;  // guarded by mutex_
     DnsServiceInstance* sent_ = nullptr;      // guarded by mutex_
 };
 
 // A registration through dnsapi.dll. publish and withdraw run on one thread at a time (the announcement's);
-// only the answers come on the system's threads.
+// cancel may come from any thread, and the answers come on the system's threads.
 class DnsApiRegistration final : public NativeDnsSd {
 public:
     DnsApiRegistration(const DnsServiceCalls& calls, std::chrono::milliseconds answerLimit,
@@ -224,6 +240,10 @@ public:
     bool publish(const std::string& name, const std::string& type, uint16_t port, const TxtEntries& txt,
                  std::string* nameUsed, std::string* error) override {
         withdraw();
+        if (wasCancelled()) {
+            *error = CancelledText;
+            return false;
+        }
         std::wstring computer = calls_.computerName();
         if (computer.empty()) {
             *error = "the computer has no DNS host name";
@@ -246,9 +266,15 @@ public:
         if (!instance_) return;
         DnsDword status = Succeeded;
         DnsServiceInstance* answered = nullptr;
-        if (!send(calls_.deregisterService, &status, &answered)) return;
+        if (!send(calls_.deregisterService, nullptr, &status, &answered)) return;
         freeAnswered(answered);
         release();
+    }
+
+    void cancel() override {
+        std::lock_guard<std::mutex> lock(cancelMutex_);
+        cancelled_ = true;
+        if (waiting_) waiting_->interrupt();
     }
 
 private:
@@ -275,9 +301,11 @@ private:
         answer_ = new SystemAnswer(calls_.freeInstance);
         request_ = DnsServiceRegisterRequest{DNS_QUERY_REQUEST_VERSION1, 0, instance_, SystemAnswer::onAnswer,
                                              answer_, nullptr, FALSE};
+        cancel_ = DnsServiceCancel{};
         DnsDword status = Succeeded;
-        if (!send(calls_.registerService, &status, answered)) {
-            *error = "the system's DNS-SD did not answer within " + durationText(answerLimit_);
+        if (!send(calls_.registerService, &cancel_, &status, answered)) {
+            *error = wasCancelled() ? CancelledText
+                                    : "the system's DNS-SD did not answer within " + durationText(answerLimit_);
             return false;
         }
         if (status == Succeeded) return true;
@@ -287,22 +315,52 @@ private:
         return false;
     }
 
-    // Sends request_ through call and waits for the answer: true with its status and instance (a refusal
-    // made at once is an answer without one). False when no answer came in time: the registration is then
-    // given up, and what the request points to left to the late answer.
-    bool send(SendFunction call, DnsDword* status, DnsServiceInstance** answered) {
+    // Sends request_ through call (with cancel, where the request can be cancelled) and waits for the
+    // answer: true with its status and instance (a refusal made at once is an answer without one). False when
+    // no answer came in time or the wait was cancelled: the request is then given up.
+    bool send(SendFunction call, DnsServiceCancel* cancel, DnsDword* status, DnsServiceInstance** answered) {
         answer_->expect();
-        DnsDword accepted = call(&request_, nullptr);
+        DnsDword accepted = call(&request_, cancel);
         if (accepted != DnsRequestPending) {
             answer_->forgo();
             *status = accepted;
             *answered = nullptr;
             return true;
         }
-        if (answer_->await(answerLimit_, instance_, status, answered)) return true;
+        if (awaitAnswer(status, answered)) return true;
+        abandon(cancel);
+        return false;
+    }
+
+    // cancel interrupts the wait while waiting_ points to the answer: the registration's share keeps it
+    // alive until waiting_ is cleared.
+    bool awaitAnswer(DnsDword* status, DnsServiceInstance** answered) {
+        {
+            std::lock_guard<std::mutex> lock(cancelMutex_);
+            waiting_ = answer_;
+            if (cancelled_) answer_->interrupt();
+        }
+        bool arrived = answer_->await(answerLimit_, instance_, status, answered);
+        std::lock_guard<std::mutex> lock(cancelMutex_);
+        waiting_ = nullptr;
+        return arrived;
+    }
+
+    // The answer may still come, into this module's code: the module is pinned first, so that it can never be
+    // unloaded under that answer. The request is cancelled where it can be, and what it points to is left to
+    // the late answer.
+    void abandon(DnsServiceCancel* cancel) {
+        std::string unpinned;
+        pinThisModule(LateAnswerPin, &unpinned);
+        if (cancel && calls_.cancelRegistration) calls_.cancelRegistration(cancel);
+        answer_->letGo();
         answer_ = nullptr;
         instance_ = nullptr;
-        return false;
+    }
+
+    bool wasCancelled() {
+        std::lock_guard<std::mutex> lock(cancelMutex_);
+        return cancelled_;
     }
 
     void freeAnswered(DnsServiceInstance* answered) {
@@ -323,6 +381,10 @@ private:
     DnsServiceInstance* instance_ = nullptr;   // what is registered (or being registered); null: nothing
     SystemAnswer* answer_ = nullptr;           // our share of the answers to instance_'s requests
     DnsServiceRegisterRequest request_{};
+    DnsServiceCancel cancel_{};  // filled by the system when it accepts a registration
+    std::mutex cancelMutex_;
+    bool cancelled_ = false;            // guarded by cancelMutex_
+    SystemAnswer* waiting_ = nullptr;   // guarded by cancelMutex_: the answer being awaited
 };
 
 }  // namespace
@@ -343,7 +405,7 @@ std::unique_ptr<NativeDnsSd> openNativeDnsSd(std::string* reason) {
         calls = systemCalls(*library);
     }
     if (const char* missing = firstMissingCall(calls)) {
-        *reason = std::string(SystemLibrary) + " has no " + missing + " (Windows 10 version 1809 or later has it)";
+        *reason = std::string(SystemLibrary) + " has no " + missing + " (Windows 10 version 1903 or later has it)";
         return nullptr;
     }
     if (!calls.computerName) calls.computerName = systemComputerName;
