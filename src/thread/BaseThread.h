@@ -52,7 +52,8 @@ public:
     static BaseThread* threadForId(std::thread::id id, BaseThread* object);
 
     // Waits until every thread started through BaseThread has ended, and joins those stopped from
-    // themselves; false when limit passed first. Called before the code of the module goes away.
+    // themselves; false when limit passed first. Whatever hosts the library calls it before the library's
+    // code goes away: the plug-in in XPluginStop, a program before it exits.
     static bool waitForAllThreadsToEnd(std::chrono::milliseconds limit);
     // Threads started through BaseThread and not yet joined: until it is joined, a thread whose work has
     // ended still runs a few steps of the module's code.

@@ -12,6 +12,7 @@
 #include "base/BaseDictionary.h"
 #include "base/BaseString.h"
 #include "io/IOSocketTCP.h"
+#include "thread/BaseThread.h"
 
 int main(int argc, char** argv) {
     uint16_t port = argc > 1 ? static_cast<uint16_t>(std::atoi(argv[1])) : 21777;
@@ -47,5 +48,8 @@ int main(int argc, char** argv) {
     }
     if (socket) socket->close();
     release(socket);
+    // As a plug-in does before it is unloaded: the announcement's thread, which withdraws in the
+    // background, is waited for and joined.
+    BaseThread::waitForAllThreadsToEnd(std::chrono::seconds(30));
     return 0;
 }

@@ -9,6 +9,7 @@
 #include "base/AutoreleasePool.h"
 #include "distant/DistantObjectsCenter.h"
 #include "plugin/GPSBridge.h"
+#include "thread/BaseThread.h"
 
 namespace {
 
@@ -44,5 +45,7 @@ int main() {
     else std::printf("the vanished client still holds its place after %.0f s\n", seconds);
     bridge->teardown();
     release(bridge);
+    // As a plug-in does before it is unloaded: the threads that ended by themselves are joined.
+    BaseThread::waitForAllThreadsToEnd(std::chrono::seconds(10));
     return released ? 0 : 1;
 }
