@@ -1,12 +1,15 @@
-// What the simulator sees of a plug-in: the menu calls it makes when it starts, and the menus and flight
-// loops it registered, which must all go before its module is unloaded.
+// What the simulator sees of a plug-in: the menu calls it makes when it starts, the menus and flight loops
+// it registered, which must all go before its module is unloaded, and when and how its flight loops run.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "SimulatorFixture.h"
+#include "XPLMDataAccess.h"
 #include "XPLMMenus.h"
 #include "XPLMProcessing.h"
 #include "plugin/PluginEntryPoints.h"
@@ -16,6 +19,7 @@ namespace {
 
 constexpr PluginTag LeavingPlugin = 101;
 constexpr PluginTag StayingPlugin = 102;
+constexpr const char* Longitude = "sim/flightmodel/position/longitude";
 
 int leavingLoopCalls = 0;
 int stayingLoopCalls = 0;
@@ -107,4 +111,42 @@ TEST_F(SimulatorPlugins, AForgottenPluginLeavesNoMenuItemOrFlightLoopAndTheOther
     stayingHandlerCalls = 0;
     EXPECT_TRUE(simulator().menus.click("Count"));
     EXPECT_EQ(stayingHandlerCalls, 1);
+}
+
+namespace {
+
+struct LoopCall {
+    float sinceLastCall;
+    float sinceLastFlightLoop;
+    double longitude;
+};
+std::vector<LoopCall> loopCalls;
+
+float recordingLoop(float sinceLastCall, float sinceLastFlightLoop, int, void*) {
+    loopCalls.push_back({sinceLastCall, sinceLastFlightLoop, XPLMGetDatad(XPLMFindDataRef(Longitude))});
+    return -1.0f;
+}
+
+}  // namespace
+
+// Flight loops run before the flight model moves the aircraft, and their times are the wall clock's,
+// whatever the simulated frame.
+TEST_F(SimulatorPlugins, FlightLoopsRunBeforeTheFlightModelWithWallClockSeconds) {
+    constexpr auto Pause = std::chrono::milliseconds(150);
+    constexpr float ShortestPause = 0.14f;
+    simulator().model.fly();
+    loopCalls.clear();
+    XPLMRegisterFlightLoopCallback(recordingLoop, -1.0f, nullptr);
+    double before = simulator().datarefs.value(Longitude);
+    runFrame();
+    ASSERT_NE(simulator().datarefs.value(Longitude), before);
+    std::this_thread::sleep_for(Pause);
+    double beforeSecond = simulator().datarefs.value(Longitude);
+    runFrame();
+    XPLMUnregisterFlightLoopCallback(recordingLoop, nullptr);
+    ASSERT_EQ(loopCalls.size(), 2u);
+    EXPECT_EQ(loopCalls[0].longitude, before);
+    EXPECT_EQ(loopCalls[1].longitude, beforeSecond);
+    EXPECT_GE(loopCalls[1].sinceLastCall, ShortestPause);
+    EXPECT_GE(loopCalls[1].sinceLastFlightLoop, ShortestPause);
 }

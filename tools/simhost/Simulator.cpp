@@ -1,10 +1,10 @@
 #include "Simulator.h"
 
 void Simulator::runFrame(double seconds) {
-    time_ += seconds;
     ++frames_;
+    flightLoops.runFrame();
+    time_ += seconds;
     model.advance(seconds);
-    flightLoops.runFrame(time_);
 }
 
 void Simulator::forgetPlugin(PluginTag plugin) {

@@ -30,7 +30,8 @@ public:
     CallLog calls;
     DebugLog log;
 
-    // Moves the aircraft by seconds, then calls the flight loops that are due.
+    // One frame as X-Plane runs it: the flight loops that are due (registered before the flight model, as
+    // XPLMRegisterFlightLoopCallback's are), then the aircraft moves by seconds.
     void runFrame(double seconds);
     // Drops the menus, items, flight loops and features the plug-in registered, before its module is unloaded.
     void forgetPlugin(PluginTag plugin);
