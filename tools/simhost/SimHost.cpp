@@ -9,6 +9,7 @@
 
 #include "ConsoleCommands.h"
 #include "HostOutput.h"
+#include "IdleThreads.h"
 #include "Simulator.h"
 #include "platform/InterruptSignal.h"
 #include "platform/TcpConnections.h"
@@ -55,6 +56,7 @@ bool SimHost::preparePreferences() {
 }
 
 int SimHost::run() {
+    IdleThreads idleThreads;
     InterruptSignal::catchSignals();
     openLog();
     simulator().threadGuard.bindToCurrentThread();
