@@ -1,5 +1,6 @@
 // What the simulator sees of a plug-in: the menu calls it makes when it starts, the menus and flight loops
-// it registered, which must all go before its module is unloaded, and when and how its flight loops run.
+// it registered, which must all go before its module is unloaded, each plug-in's own menus and indexes, and
+// when and how its flight loops run.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -19,6 +20,7 @@ namespace {
 
 constexpr PluginTag LeavingPlugin = 101;
 constexpr PluginTag StayingPlugin = 102;
+constexpr PluginTag BridgePlugin = 103;
 constexpr const char* Longitude = "sim/flightmodel/position/longitude";
 
 int leavingLoopCalls = 0;
@@ -55,8 +57,7 @@ protected:
         simulator().calls.clear();
     }
     void TearDown() override {
-        simulator().forgetPlugin(LeavingPlugin);
-        simulator().forgetPlugin(StayingPlugin);
+        for (PluginTag plugin : {LeavingPlugin, StayingPlugin, BridgePlugin}) simulator().forgetPlugin(plugin);
         simulator().menus.clear();
         SimulatorFixture::TearDown();
     }
@@ -64,10 +65,15 @@ protected:
 
 }  // namespace
 
-// Another plug-in's item comes first, so the submenu must hang on the index the append returned.
+// Another plug-in's item comes first in the Plugins menu, yet the bridge's own first item there is its 0,
+// and the submenu hangs on that.
 TEST_F(SimulatorPlugins, StartMakesItsMenuAndPreferencesCallsInOrderWithTheirArguments) {
-    simulator().menus.appendItem(simulator().menus.pluginsMenu(), "Other", nullptr, NoPlugin);
+    {
+        PluginContext other(StayingPlugin);
+        XPLMAppendMenuItem(XPLMFindPluginsMenu(), "Other", nullptr, 1);
+    }
     simulator().calls.clear();
+    PluginContext bridge(BridgePlugin);
     char name[256], signature[256], description[256];
     ASSERT_EQ(XPluginStart(name, signature, description), 1);
     std::string handler = std::to_string(reinterpret_cast<intptr_t>(&PluginMenu::handle));
@@ -76,7 +82,7 @@ TEST_F(SimulatorPlugins, StartMakesItsMenuAndPreferencesCallsInOrderWithTheirArg
         "XPLMFindPluginsMenu()",
         "XPLMAppendMenuItem(1, \"Zephrane\", 0, 1)",
         "XPLMFindPluginsMenu()",
-        "XPLMCreateMenu(\"Zephrane\", 1, 1, " + handler + ", 0)",
+        "XPLMCreateMenu(\"Zephrane\", 1, 0, " + handler + ", 0)",
         "XPLMAppendMenuItem(2, \"Start Zephrane bridge\", 1, 1)",
         "XPLMAppendMenuItem(2, \"Stop Zephrane bridge\", 2, 1)",
         "XPLMAppendMenuItem(2, \"Start bridge automatically\", 3, 1)",
@@ -100,7 +106,10 @@ TEST_F(SimulatorPlugins, AForgottenPluginLeavesNoMenuItemOrFlightLoopAndTheOther
     simulator().forgetPlugin(LeavingPlugin);
     EXPECT_FALSE(simulator().menus.click("Register"));
     EXPECT_FALSE(simulator().menus.callHandler("Leaving", nullptr));
-    EXPECT_EQ(XPLMAppendMenuItem(leavingMenu, "Stale", nullptr, 1), -1);
+    {
+        PluginContext context(LeavingPlugin);
+        EXPECT_EQ(XPLMAppendMenuItem(leavingMenu, "Stale", nullptr, 1), -1);
+    }
     leavingLoopCalls = stayingLoopCalls = 0;
     runFrame();
     EXPECT_EQ(leavingLoopCalls, 0);
@@ -111,6 +120,46 @@ TEST_F(SimulatorPlugins, AForgottenPluginLeavesNoMenuItemOrFlightLoopAndTheOther
     stayingHandlerCalls = 0;
     EXPECT_TRUE(simulator().menus.click("Count"));
     EXPECT_EQ(stayingHandlerCalls, 1);
+}
+
+// Menus are sandboxed: a plug-in's indexes count its own items only, and another plug-in's menus are out of
+// its reach. What is still there at unload is what it left behind.
+TEST_F(SimulatorPlugins, MenusAreEachPluginsOwnAndWhatRemainsIsLeftBehind) {
+    XPLMMenuID leaving = addMenu(LeavingPlugin, "Leaving", stayingHandler, "First");
+    XPLMMenuID staying = addMenu(StayingPlugin, "Staying", stayingHandler, "Count");
+    PluginContext context(LeavingPlugin);
+    XPLMMenuID plugins = XPLMFindPluginsMenu();
+    EXPECT_EQ(XPLMAppendMenuItem(plugins, "Second top", nullptr, 1), 1);
+    EXPECT_EQ(XPLMAppendMenuItem(staying, "Foreign", nullptr, 1), -1);
+    EXPECT_EQ(XPLMCreateMenu("Foreign", staying, 0, stayingHandler, nullptr), nullptr);
+    XPLMDestroyMenu(staying);
+    XPLMCheckMenuItem(plugins, 1, xplm_Menu_Checked);
+    EXPECT_EQ(simulator().menus.checkOf("Second top"), xplm_Menu_Checked);
+    EXPECT_EQ(simulator().menus.checkOf("Staying"), xplm_Menu_NoCheck);
+    XPLMAppendMenuItem(leaving, "Second", nullptr, 1);
+    XPLMRegisterFlightLoopCallback(leavingLoop, 0.0f, nullptr);
+    std::vector<std::string> left = simulator().leftBehind(LeavingPlugin);
+    ASSERT_EQ(left.size(), 6u);
+    EXPECT_EQ(left[0], "menu item \"Leaving\" in menu \"Plugins\"");
+    EXPECT_EQ(left[1], "menu item \"Second top\" in menu \"Plugins\"");
+    EXPECT_EQ(left[2], "menu \"Leaving\"");
+    EXPECT_EQ(left[3], "menu item \"First\" in menu \"Leaving\"");
+    EXPECT_EQ(left[4], "menu item \"Second\" in menu \"Leaving\"");
+    EXPECT_EQ(left[5].rfind("flight loop ", 0), 0u) << left[5];
+
+    // Removing its first Plugins item moves its second up to 0; the other plug-in's item stays.
+    XPLMRemoveMenuItem(plugins, 0);
+    XPLMCheckMenuItem(plugins, 0, xplm_Menu_Unchecked);
+    EXPECT_EQ(simulator().menus.checkOf("Second top"), xplm_Menu_Unchecked);
+    XPLMClearAllMenuItems(plugins);
+    XPLMClearAllMenuItems(leaving);
+    EXPECT_EQ(simulator().leftBehind(LeavingPlugin).size(), 2u);
+    XPLMDestroyMenu(leaving);
+    XPLMUnregisterFlightLoopCallback(leavingLoop, nullptr);
+    EXPECT_EQ(simulator().leftBehind(LeavingPlugin), std::vector<std::string>{});
+    std::vector<std::string> listing{"menu \"Plugins\"", "  item 0 \"Staying\" reference 0 opens menu \"Staying\"",
+                                     "menu \"Staying\"", "  item 0 \"Count\" reference 0"};
+    EXPECT_EQ(simulator().menus.listing(), listing);
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -9,6 +10,12 @@ using Seconds = std::chrono::duration<double>;
 
 float secondsBetween(FlightLoopScheduler::Clock::time_point from, FlightLoopScheduler::Clock::time_point to) {
     return static_cast<float>(Seconds(to - from).count());
+}
+
+std::string address(const void* pointer) {
+    char text[32];
+    std::snprintf(text, sizeof(text), "%p", pointer);
+    return text;
 }
 
 }  // namespace
@@ -33,6 +40,17 @@ void FlightLoopScheduler::unregisterCallback(XPLMFlightLoop_f callback, void* re
     for (Registration& registration : registrations_) {
         if (registration.callback == callback && registration.refcon == refcon) registration.removed = true;
     }
+}
+
+std::vector<std::string> FlightLoopScheduler::leftBehind(PluginTag owner) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    std::vector<std::string> lines;
+    for (const Registration& registration : registrations_) {
+        if (registration.removed || registration.owner != owner) continue;
+        lines.push_back("flight loop " + address(reinterpret_cast<const void*>(registration.callback)) +
+                        " with refcon " + address(registration.refcon));
+    }
+    return lines;
 }
 
 void FlightLoopScheduler::forget(PluginTag owner) {

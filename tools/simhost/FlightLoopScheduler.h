@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "PluginContext.h"
@@ -23,6 +24,9 @@ public:
     // A callback already registered with this refcon is scheduled anew.
     void registerCallback(XPLMFlightLoop_f callback, float interval, void* refcon, PluginTag owner);
     void unregisterCallback(XPLMFlightLoop_f callback, void* refcon);
+    // One line for each callback owner registered and did not unregister: flight loop <address> with
+    // refcon <address>.
+    std::vector<std::string> leftBehind(PluginTag owner) const;
     // Unregisters every callback owner registered.
     void forget(PluginTag owner);
     // Counts one frame and calls every callback due now.

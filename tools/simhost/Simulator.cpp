@@ -7,6 +7,13 @@ void Simulator::runFrame(double seconds) {
     model.advance(seconds);
 }
 
+std::vector<std::string> Simulator::leftBehind(PluginTag plugin) const {
+    std::vector<std::string> lines = menus.leftBehind(plugin);
+    std::vector<std::string> loops = flightLoops.leftBehind(plugin);
+    lines.insert(lines.end(), loops.begin(), loops.end());
+    return lines;
+}
+
 void Simulator::forgetPlugin(PluginTag plugin) {
     menus.forget(plugin);
     flightLoops.forget(plugin);

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "CallLog.h"
 #include "DatarefTable.h"
@@ -33,6 +35,8 @@ public:
     // One frame as X-Plane runs it: the flight loops that are due (registered before the flight model, as
     // XPLMRegisterFlightLoopCallback's are), then the aircraft moves by seconds.
     void runFrame(double seconds);
+    // The menus, items and flight loops the plug-in registered and still holds, one line each.
+    std::vector<std::string> leftBehind(PluginTag plugin) const;
     // Drops the menus, items, flight loops and features the plug-in registered, before its module is unloaded.
     void forgetPlugin(PluginTag plugin);
     double time() const { return time_; }

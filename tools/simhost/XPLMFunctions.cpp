@@ -55,7 +55,25 @@ void XPLMCheckMenuItem(XPLMMenuID inMenu, int index, XPLMMenuCheck inCheck) {
     simulator().threadGuard.check(__func__);
     simulator().calls.record(std::string(__func__) + "(" + number(inMenu) + ", " + std::to_string(index) + ", " +
                              std::to_string(inCheck) + ")");
-    simulator().menus.checkItem(inMenu, index, inCheck);
+    simulator().menus.checkItem(inMenu, index, inCheck, PluginContext::current());
+}
+
+void XPLMDestroyMenu(XPLMMenuID inMenuID) {
+    simulator().threadGuard.check(__func__);
+    simulator().calls.record(std::string(__func__) + "(" + number(inMenuID) + ")");
+    simulator().menus.destroyMenu(inMenuID, PluginContext::current());
+}
+
+void XPLMClearAllMenuItems(XPLMMenuID inMenuID) {
+    simulator().threadGuard.check(__func__);
+    simulator().calls.record(std::string(__func__) + "(" + number(inMenuID) + ")");
+    simulator().menus.clearItems(inMenuID, PluginContext::current());
+}
+
+void XPLMRemoveMenuItem(XPLMMenuID inMenu, int inIndex) {
+    simulator().threadGuard.check(__func__);
+    simulator().calls.record(std::string(__func__) + "(" + number(inMenu) + ", " + std::to_string(inIndex) + ")");
+    simulator().menus.removeItem(inMenu, inIndex, PluginContext::current());
 }
 
 void XPLMDebugString(const char* inString) {
