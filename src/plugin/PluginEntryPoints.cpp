@@ -41,6 +41,7 @@ int XPluginStart(char* outName, char* outSignature, char* outDescription) {
 void XPluginStop(void) {
     BridgeSwitch::stop();
     BaseThread::waitForAllThreadsToEnd(ThreadsEndLimit);
+    PluginMenu::remove();
 }
 
 // At X-Plane's start and after a re-enable, the bridge starts here when the pilot chose so.

@@ -1,6 +1,6 @@
-// What the simulator sees of a plug-in: the menu calls it makes when it starts, the menus and flight loops
-// it registered, which must all go before its module is unloaded, each plug-in's own menus and indexes, and
-// when and how its flight loops run.
+// What the simulator sees of a plug-in: the menu calls it makes when it starts and stops, the menus and
+// flight loops it registered, which must all go before its module is unloaded, each plug-in's own menus and
+// indexes, and when and how its flight loops run.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -66,8 +66,8 @@ protected:
 }  // namespace
 
 // Another plug-in's item comes first in the Plugins menu, yet the bridge's own first item there is its 0,
-// and the submenu hangs on that.
-TEST_F(SimulatorPlugins, StartMakesItsMenuAndPreferencesCallsInOrderWithTheirArguments) {
+// and the submenu hangs on that; at stop the bridge takes away exactly what it made.
+TEST_F(SimulatorPlugins, StartAndStopMakeAndTakeAwayItsMenuWithItsOwnIndexes) {
     {
         PluginContext other(StayingPlugin);
         XPLMAppendMenuItem(XPLMFindPluginsMenu(), "Other", nullptr, 1);
@@ -90,6 +90,15 @@ TEST_F(SimulatorPlugins, StartMakesItsMenuAndPreferencesCallsInOrderWithTheirArg
         "XPLMCheckMenuItem(2, 2, 1)",
     };
     EXPECT_EQ(simulator().calls.calls(), expected);
+    EXPECT_EQ(simulator().leftBehind(BridgePlugin).size(), 5u);
+
+    simulator().calls.clear();
+    XPluginStop();
+    expected = {"XPLMDestroyMenu(2)", "XPLMFindPluginsMenu()", "XPLMRemoveMenuItem(1, 0)"};
+    EXPECT_EQ(simulator().calls.calls(), expected);
+    EXPECT_EQ(simulator().leftBehind(BridgePlugin), std::vector<std::string>{});
+    std::vector<std::string> listing{"menu \"Plugins\"", "  item 0 \"Other\" reference 0"};
+    EXPECT_EQ(simulator().menus.listing(), listing);
 }
 
 TEST_F(SimulatorPlugins, AForgottenPluginLeavesNoMenuItemOrFlightLoopAndTheOthersStay) {
