@@ -1,6 +1,6 @@
 // What the simulator sees of a plug-in: the menu calls it makes when it starts and stops, the menus and
 // flight loops it registered, which must all go before its module is unloaded, each plug-in's own menus and
-// indexes, and when and how its flight loops run.
+// indexes, what it may do while disabled, and when and how its flight loops run.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -48,6 +48,8 @@ XPLMMenuID addMenu(PluginTag plugin, const char* title, XPLMMenuHandler_f handle
     XPLMAppendMenuItem(menu, itemText, nullptr, 1);
     return menu;
 }
+
+MenuRegistry::Outcome click(const char* text) { return simulator().menus.click(text).outcome; }
 
 class SimulatorPlugins : public SimulatorFixture {
 protected:
@@ -109,12 +111,12 @@ TEST_F(SimulatorPlugins, AForgottenPluginLeavesNoMenuItemOrFlightLoopAndTheOther
         XPLMRegisterFlightLoopCallback(stayingLoop, -1.0f, nullptr);
     }
     // The handler runs in its plug-in's context, so the flight loop it registers is that plug-in's too.
-    ASSERT_TRUE(simulator().menus.click("Register"));
+    ASSERT_EQ(click("Register"), MenuRegistry::Outcome::Called);
     ASSERT_EQ(simulator().flightLoops.count(), 2u);
 
     simulator().forgetPlugin(LeavingPlugin);
-    EXPECT_FALSE(simulator().menus.click("Register"));
-    EXPECT_FALSE(simulator().menus.callHandler("Leaving", nullptr));
+    EXPECT_EQ(click("Register"), MenuRegistry::Outcome::NotFound);
+    EXPECT_EQ(simulator().menus.callHandler("Leaving", nullptr).outcome, MenuRegistry::Outcome::NotFound);
     {
         PluginContext context(LeavingPlugin);
         EXPECT_EQ(XPLMAppendMenuItem(leavingMenu, "Stale", nullptr, 1), -1);
@@ -127,7 +129,7 @@ TEST_F(SimulatorPlugins, AForgottenPluginLeavesNoMenuItemOrFlightLoopAndTheOther
                                      "menu \"Staying\"", "  item 0 \"Count\" reference 0"};
     EXPECT_EQ(simulator().menus.listing(), listing);
     stayingHandlerCalls = 0;
-    EXPECT_TRUE(simulator().menus.click("Count"));
+    EXPECT_EQ(click("Count"), MenuRegistry::Outcome::Called);
     EXPECT_EQ(stayingHandlerCalls, 1);
 }
 
@@ -169,6 +171,35 @@ TEST_F(SimulatorPlugins, MenusAreEachPluginsOwnAndWhatRemainsIsLeftBehind) {
     std::vector<std::string> listing{"menu \"Plugins\"", "  item 0 \"Staying\" reference 0 opens menu \"Staying\"",
                                      "menu \"Staying\"", "  item 0 \"Count\" reference 0"};
     EXPECT_EQ(simulator().menus.listing(), listing);
+}
+
+// A disabled plug-in is not called (menu handlers, flight loops) and reads 0 from every dataref; enabled
+// again, it is called and reads the values.
+TEST_F(SimulatorPlugins, ADisabledPluginIsNotCalledAndReadsZero) {
+    simulator().plugins.add(StayingPlugin);
+    addMenu(StayingPlugin, "Staying", stayingHandler, "Count");
+    XPLMDataRef longitude = XPLMFindDataRef(Longitude);
+    {
+        PluginContext context(StayingPlugin);
+        XPLMRegisterFlightLoopCallback(stayingLoop, -1.0f, nullptr);
+        EXPECT_EQ(XPLMGetDatad(longitude), 0.0);
+    }
+    ASSERT_NE(XPLMGetDatad(longitude), 0.0);
+    stayingHandlerCalls = stayingLoopCalls = 0;
+    MenuRegistry::Click choice = simulator().menus.click("Count");
+    EXPECT_EQ(choice.outcome, MenuRegistry::Outcome::OwnerDisabled);
+    EXPECT_EQ(choice.owner, StayingPlugin);
+    runFrame();
+    EXPECT_EQ(stayingHandlerCalls, 0);
+    EXPECT_EQ(stayingLoopCalls, 0);
+
+    simulator().plugins.setEnabled(StayingPlugin, true);
+    EXPECT_EQ(click("Count"), MenuRegistry::Outcome::Called);
+    runFrame();
+    EXPECT_EQ(stayingHandlerCalls, 1);
+    EXPECT_EQ(stayingLoopCalls, 1);
+    PluginContext context(StayingPlugin);
+    EXPECT_EQ(XPLMGetDatad(longitude), simulator().datarefs.value(Longitude));
 }
 
 namespace {

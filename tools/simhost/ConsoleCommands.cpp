@@ -72,8 +72,13 @@ void ConsoleCommands::callHandler(const std::string& arguments) {
         hostComplain("handler needs a menu title and a whole-number item reference");
         return;
     }
-    if (!simulator().menus.callHandler(title, reinterpret_cast<void*>(reference))) {
+    MenuRegistry::Click call = simulator().menus.callHandler(title, reinterpret_cast<void*>(reference));
+    if (call.outcome == MenuRegistry::Outcome::NotFound) {
         hostComplain("no menu " + quoted(title) + " with a handler");
+        return;
+    }
+    if (call.outcome == MenuRegistry::Outcome::OwnerDisabled) {
+        host_.sayDisabledChoice(call, "the handler of " + quoted(title));
         return;
     }
     hostSay("called the handler of " + quoted(title) + " with item reference " + std::to_string(reference));

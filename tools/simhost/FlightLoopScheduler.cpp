@@ -20,6 +20,8 @@ std::string address(const void* pointer) {
 
 }  // namespace
 
+FlightLoopScheduler::FlightLoopScheduler(const PluginStates& plugins) : plugins_(plugins) {}
+
 void FlightLoopScheduler::registerCallback(XPLMFlightLoop_f callback, float interval, void* refcon,
                                            PluginTag owner) {
     Clock::time_point now = Clock::now();
@@ -79,6 +81,7 @@ void FlightLoopScheduler::schedule(Registration& registration, float interval, C
 
 bool FlightLoopScheduler::isDue(const Registration& registration, Clock::time_point now) const {
     if (registration.removed || !registration.scheduled) return false;
+    if (plugins_.isDisabled(registration.owner)) return false;
     return registration.dueFrame > 0 ? frame_ >= registration.dueFrame : now >= registration.dueTime;
 }
 

@@ -4,7 +4,8 @@
 // 0 means not again until registered anew. A callback gets the wall-clock seconds since its own last call
 // (or its registration) and since the previous frame's flight loops (or the scheduler's creation). Callbacks
 // may register and unregister callbacks while they run; no lock is held during a call. Each callback
-// carries the plug-in that registered it and runs in that plug-in's context.
+// carries the plug-in that registered it and runs in that plug-in's context; a disabled plug-in's due
+// callbacks wait, and are called at the first frame after it is enabled again.
 #pragma once
 
 #include <chrono>
@@ -15,11 +16,14 @@
 #include <vector>
 
 #include "PluginContext.h"
+#include "PluginStates.h"
 #include "XPLMProcessing.h"
 
 class FlightLoopScheduler {
 public:
     using Clock = std::chrono::steady_clock;
+
+    explicit FlightLoopScheduler(const PluginStates& plugins);
 
     // A callback already registered with this refcon is scheduled anew.
     void registerCallback(XPLMFlightLoop_f callback, float interval, void* refcon, PluginTag owner);
@@ -50,6 +54,7 @@ private:
     bool takeDue(size_t index, Clock::time_point now, Registration& due);
     void finishCall(const Registration& called, float next, Clock::time_point now);
 
+    const PluginStates& plugins_;
     mutable std::mutex mutex_;
     std::vector<Registration> registrations_;
     int64_t frame_ = 0;

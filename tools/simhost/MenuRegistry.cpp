@@ -13,7 +13,7 @@ std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
 }  // namespace
 
-MenuRegistry::MenuRegistry() { clear(); }
+MenuRegistry::MenuRegistry(const PluginStates& plugins) : plugins_(plugins) { clear(); }
 
 void MenuRegistry::clear() {
     std::lock_guard<std::mutex> guard(mutex_);
@@ -140,7 +140,7 @@ void MenuRegistry::forget(PluginTag owner) {
     }
 }
 
-bool MenuRegistry::click(const std::string& text) {
+MenuRegistry::Click MenuRegistry::click(const std::string& text) {
     Choice choice;
     {
         std::lock_guard<std::mutex> guard(mutex_);
@@ -155,7 +155,7 @@ bool MenuRegistry::click(const std::string& text) {
     return invoke(choice);
 }
 
-bool MenuRegistry::callHandler(const std::string& title, void* itemRef) {
+MenuRegistry::Click MenuRegistry::callHandler(const std::string& title, void* itemRef) {
     Choice choice;
     {
         std::lock_guard<std::mutex> guard(mutex_);
@@ -167,11 +167,12 @@ bool MenuRegistry::callHandler(const std::string& title, void* itemRef) {
     return invoke(choice);
 }
 
-bool MenuRegistry::invoke(const Choice& choice) {
-    if (!choice.handler) return false;
+MenuRegistry::Click MenuRegistry::invoke(const Choice& choice) {
+    if (!choice.handler) return {};
+    if (plugins_.isDisabled(choice.owner)) return {Outcome::OwnerDisabled, choice.owner};
     PluginContext context(choice.owner);
     choice.handler(choice.menuRef, choice.itemRef);
-    return true;
+    return {Outcome::Called, choice.owner};
 }
 
 std::vector<std::string> MenuRegistry::listing() const {

@@ -4,7 +4,7 @@
 // ignored. Menus are sandboxed between plug-ins: a plug-in reaches the Plugins menu and the menus it made,
 // no other. Item indexes count only the calling plug-in's own items of a menu, so that in the Plugins menu
 // a plug-in's first item is 0 whatever other plug-ins added before it. Menus and items carry the plug-in
-// that made them; a handler runs in its menu's plug-in context. A
+// that made them; a handler runs in its menu's plug-in context, never while that plug-in is disabled. A
 // menu lasts until XPLMDestroyMenu names it or its plug-in is forgotten: removing the item it hangs on, or
 // destroying the menu that holds that item, leaves it in place (unreachable, but still the plug-in's).
 #pragma once
@@ -14,11 +14,19 @@
 #include <vector>
 
 #include "PluginContext.h"
+#include "PluginStates.h"
 #include "XPLMMenus.h"
 
 class MenuRegistry {
 public:
-    MenuRegistry();
+    enum class Outcome { Called, NotFound, OwnerDisabled };
+    // What choosing an item did, and whose handler it was.
+    struct Click {
+        Outcome outcome = Outcome::NotFound;
+        PluginTag owner = NoPlugin;
+    };
+
+    explicit MenuRegistry(const PluginStates& plugins);
 
     XPLMMenuID pluginsMenu() const;
     // Null when the parent or the caller's item of it does not exist.
@@ -42,11 +50,11 @@ public:
     // Removes the menus and items owner made, wherever they are.
     void forget(PluginTag owner);
 
-    // Chooses the first item with this text in a menu that has a handler; false when there is none.
-    // The handler runs without any lock held, so it may change the menus.
-    bool click(const std::string& text);
-    // Calls the handler of the menu titled title with any item reference; false when no such menu.
-    bool callHandler(const std::string& title, void* itemRef);
+    // Chooses the first item with this text in a menu that has a handler. The handler runs without any
+    // lock held, so it may change the menus.
+    Click click(const std::string& text);
+    // Calls the handler of the menu titled title with any item reference.
+    Click callHandler(const std::string& title, void* itemRef);
     // One line per menu and per item, menus in the order they were made, each item with the index its
     // plug-in knows it by; an item with a mark ends in "[x]" (checked) or "[ ]" (unchecked).
     std::vector<std::string> listing() const;
@@ -80,8 +88,9 @@ private:
     Item* itemFor(Menu& menu, int index, PluginTag caller);
     static int ownIndex(const Menu& menu, size_t position);
     bool opensMenu(const Item& item) const;
-    bool invoke(const Choice& choice);
+    Click invoke(const Choice& choice);
 
+    const PluginStates& plugins_;
     mutable std::mutex mutex_;
     std::vector<Menu> menus_;
 };

@@ -159,16 +159,31 @@ std::string SimHost::statusLine() const {
 // The handler's own duration is printed: a handler that waits on the network freezes X-Plane's frame.
 bool SimHost::click(const std::string& text) {
     Clock::time_point started = Clock::now();
-    bool found = simulator().menus.click(text);
+    MenuRegistry::Click click = simulator().menus.click(text);
     double milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
-    if (!found) {
+    if (click.outcome == MenuRegistry::Outcome::NotFound) {
         hostComplain("no menu item \"" + text + "\"");
+        return false;
+    }
+    if (click.outcome == MenuRegistry::Outcome::OwnerDisabled) {
+        sayDisabledChoice(click, "\"" + text + "\"");
         return false;
     }
     char duration[32];
     std::snprintf(duration, sizeof(duration), " (%.2f ms)", milliseconds);
     hostSay("clicked \"" + text + "\"" + duration);
     return true;
+}
+
+void SimHost::sayDisabledChoice(const MenuRegistry::Click& click, const std::string& what) const {
+    hostSay(what + " belongs to " + nameOf(click.owner) + ", which is disabled: nothing called");
+}
+
+std::string SimHost::nameOf(PluginTag plugin) const {
+    for (const auto& loaded : plugins_) {
+        if (loaded->tag() == plugin) return loaded->name().empty() ? loaded->path() : loaded->name();
+    }
+    return "plug-in " + std::to_string(plugin);
 }
 
 // X-Plane's order at exit: disable the enabled plug-ins, stop them, unload them, the last loaded first.

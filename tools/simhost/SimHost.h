@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "HostOptions.h"
+#include "MenuRegistry.h"
 #include "PluginModule.h"
 #include "platform/ConsoleInput.h"
 
@@ -23,8 +24,11 @@ public:
     int run();
 
     const std::vector<std::unique_ptr<PluginModule>>& plugins() const { return plugins_; }
-    // Chooses a menu item by its text and says so; false (with an error line) when there is none.
+    // Chooses a menu item by its text and says so; false (with an error line) when there is none, and false
+    // with a line saying so when its plug-in is disabled.
     bool click(const std::string& text);
+    // Says what a menu choice did not do: nothing found is the caller's to say.
+    void sayDisabledChoice(const MenuRegistry::Click& click, const std::string& what) const;
     void requestQuit() { quitRequested_ = true; }
     // Time, position, the connections on the bridge's port and whether the bridge runs (it registers its
     // flight loop exactly while it runs).
@@ -38,6 +42,7 @@ private:
     void runFrames();
     void runConsoleCommands();
     void sayStatusEachSecond(double previousTime);
+    std::string nameOf(PluginTag plugin) const;
     void shutDown();
 
     HostOptions options_;

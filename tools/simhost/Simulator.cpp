@@ -18,6 +18,7 @@ void Simulator::forgetPlugin(PluginTag plugin) {
     menus.forget(plugin);
     flightLoops.forget(plugin);
     features.forget(plugin);
+    plugins.forget(plugin);
 }
 
 Simulator& simulator() {

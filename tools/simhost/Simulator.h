@@ -1,4 +1,5 @@
-// Simulator: the state behind simhost's XPLM functions, one per process: the main-thread guard, the menus,
+// Simulator: the state behind simhost's XPLM functions, one per process: the main-thread guard, which plug-ins
+// are enabled, the menus,
 // the datarefs, the flight model that writes them, the flight loops, the plug-ins' features, the preferences
 // folder, a log of the menu calls and Log.txt. The frame
 // loop (simhost itself, or a test standing in for it) calls runFrame on the main thread; plug-ins reach the
@@ -18,15 +19,17 @@
 #include "MenuRegistry.h"
 #include "PluginContext.h"
 #include "PluginFeatures.h"
+#include "PluginStates.h"
 #include "PreferencesFolder.h"
 
 class Simulator {
 public:
     MainThreadGuard threadGuard;
-    MenuRegistry menus;
+    PluginStates plugins;
+    MenuRegistry menus{plugins};
     DatarefTable datarefs;
     FlightModel model{datarefs};
-    FlightLoopScheduler flightLoops;
+    FlightLoopScheduler flightLoops{plugins};
     PluginFeatures features;
     PreferencesFolder preferences;
     CallLog calls;
@@ -37,7 +40,7 @@ public:
     void runFrame(double seconds);
     // The menus, items and flight loops the plug-in registered and still holds, one line each.
     std::vector<std::string> leftBehind(PluginTag plugin) const;
-    // Drops the menus, items, flight loops and features the plug-in registered, before its module is unloaded.
+    // Drops what the plug-in registered and its state, before its module is unloaded.
     void forgetPlugin(PluginTag plugin);
     double time() const { return time_; }
     uint64_t frames() const { return frames_; }

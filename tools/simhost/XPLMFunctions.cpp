@@ -25,6 +25,9 @@ std::string text(const char* text) { return text ? "\"" + std::string(text) + "\
 // The size the SDK asks callers of XPLMGetPrefsPath to provide; a longer path is cut to fit, terminator included.
 constexpr size_t PathBufferSize = 512;
 
+// A disabled plug-in reads 0 from every dataref.
+bool mayRead() { return !simulator().plugins.isDisabled(PluginContext::current()); }
+
 }  // namespace
 
 extern "C" {
@@ -111,12 +114,12 @@ XPLMDataRef XPLMFindDataRef(const char* inDataRefName) {
 
 double XPLMGetDatad(XPLMDataRef inDataRef) {
     simulator().threadGuard.check(__func__);
-    return simulator().datarefs.getDouble(inDataRef);
+    return mayRead() ? simulator().datarefs.getDouble(inDataRef) : 0.0;
 }
 
 float XPLMGetDataf(XPLMDataRef inDataRef) {
     simulator().threadGuard.check(__func__);
-    return simulator().datarefs.getFloat(inDataRef);
+    return mayRead() ? simulator().datarefs.getFloat(inDataRef) : 0.0f;
 }
 
 void XPLMRegisterFlightLoopCallback(XPLMFlightLoop_f inFlightLoop, float inInterval, void* inRefcon) {
