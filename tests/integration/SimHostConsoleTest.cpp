@@ -1,5 +1,6 @@
 // simhost itself: its console answers bad input with one error line and carries on, its flight model moves
-// every value the bridge reports, and its strict mode stops a plug-in that calls it from another thread.
+// every value the bridge reports, its strict mode stops a plug-in that calls it from another thread, and it
+// tells plug-ins what X-Plane tells them.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -142,4 +143,50 @@ TEST(SimHostThreadRule, WithoutStrictACallFromAnotherThreadIsReportedAndTheRunGo
     ASSERT_TRUE(host.expect("simhost: clicked \"Call from another thread\""));
     EXPECT_EQ(host.quit(), 0);
     EXPECT_EQ(host.errors(), "simhost: XPLMFindDataRef called off the simulator's main thread\n");
+}
+
+namespace {
+
+std::vector<std::string> probeRun(bool strict, std::vector<std::string> extra = {}) {
+    std::vector<std::string> arguments{"--plugin", ProbeModule, "--duration", RunLimitSeconds};
+    if (strict) arguments.push_back("--strict");
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return arguments;
+}
+
+}  // namespace
+
+// Enabled plug-ins hear, from the simulator (0), that the user's aircraft (0) is loaded and placed at an
+// airport among its scenery, then a change of aircraft; a disabled one hears nothing, and reads 0 from
+// datarefs before its enable and after its disable.
+TEST(SimHostMessages, EnabledPluginsHearTheFlightStartAndThePlaneChange) {
+    SimHostProcess host(SimHostProgram, probeRun(true));
+    launch(host);
+    const char* startUp[] = {"Probe: latitude at start 0\n", "Probe: latitude at enable 47.449\n",
+                             "Probe: message 102 from 0 with 0\n", "Probe: message 103 from 0 with 0\n",
+                             "Probe: message 104 from 0 with 0\n", "simhost: ready\n"};
+    size_t at = 0;
+    for (const char* line : startUp) {
+        at = host.output().find(line, at);
+        ASSERT_NE(at, std::string::npos) << line << " in order in\n" << host.output();
+    }
+    host.send("plane");
+    ASSERT_TRUE(host.expect("Probe: message 106 from 0 with 0\n"));
+    ASSERT_TRUE(host.expect("Probe: message 102 from 0 with 0\n"));
+    host.send("disable");
+    host.send("plane");
+    ASSERT_TRUE(host.expect("simhost: sent XPLM_MSG_PLANE_UNLOADED (106) to 0 plug-ins"));
+    EXPECT_EQ(host.quit(), 0) << host.errors();
+    EXPECT_EQ(occurrences(host.output(), "Probe: message 106"), 1u);
+    EXPECT_NE(host.output().find("Probe: latitude at stop 0\n"), std::string::npos);
+}
+
+// X-Plane's own worker threads exist before any plug-in starts; simhost's idle ones stand in for them.
+TEST(SimHostThreads, IdleThreadsExistBeforeThePluginStarts) {
+    constexpr int MainAndIdleThreads = 5;
+    SimHostProcess host(SimHostProgram, probeRun(true));
+    launch(host);
+    std::string line = host.output().substr(host.output().find("Probe: threads "));
+    EXPECT_GE(std::stoi(line.substr(std::string("Probe: threads ").size())), MainAndIdleThreads) << line;
+    EXPECT_EQ(host.quit(), 0);
 }

@@ -49,6 +49,7 @@ void ConsoleCommands::execute(const std::string& line) {
     if (word == "handler" && !bare) return callHandler(rest);
     if (word == "enable" && bare) return enablePlugins();
     if (word == "disable" && bare) return disablePlugins();
+    if (word == "plane" && bare) return plane();
     if (word == "set" && !bare) return setDataref(rest);
     if (word == "datarefs" && bare) return listDatarefs();
     if (word == "freeze" && bare) return freeze();
@@ -105,6 +106,8 @@ void ConsoleCommands::disablePlugins() {
     }
 }
 
+void ConsoleCommands::plane() { host_.changePlane(); }
+
 void ConsoleCommands::setDataref(const std::string& arguments) {
     std::string name, value;
     if (!splitLastWord(arguments, name, value)) {
@@ -147,7 +150,7 @@ void ConsoleCommands::status() { hostSay(host_.statusLine()); }
 
 void ConsoleCommands::help() {
     hostSay("commands: menu | click <item text> | handler <menu title> <reference> | enable | disable |");
-    hostSay("          set <dataref> <value> | datarefs | freeze | fly | status | help | quit");
+    hostSay("          plane | set <dataref> <value> | datarefs | freeze | fly | status | help | quit");
 }
 
 void ConsoleCommands::quit() {

@@ -97,6 +97,13 @@ void PluginModule::disable() {
     simulator().plugins.setEnabled(tag_, false);
 }
 
+bool PluginModule::receiveMessage(int from, int message, void* parameter) {
+    if (!enabled_) return false;
+    PluginContext context(tag_);
+    receiveMessage_(from, message, parameter);
+    return true;
+}
+
 void PluginModule::stop() {
     PluginContext context(tag_);
     stop_();

@@ -1,6 +1,6 @@
 // PluginModule: one plug-in loaded the way X-Plane loads it: the shared object is opened, its five
-// XPlugin entry points are looked up, and simhost calls them in X-Plane's order (start, enable, ...,
-// disable, stop), each in the plug-in's own context. Each load gets a tag of its own, so a plug-in
+// XPlugin entry points are looked up, and simhost calls them in X-Plane's order (start, enable, messages,
+// ..., disable, stop), each in the plug-in's own context. Each load gets a tag of its own, so a plug-in
 // loaded again is a new plug-in to the simulator. The object owns the loaded module and keeps the
 // simulator's record of whether the plug-in is enabled; destroying it drops whatever the plug-in still has
 // registered (simhost lists that first), then unloads the module, so that nothing left behind can call into
@@ -30,6 +30,8 @@ public:
     // The plug-in counts as enabled until XPluginDisable returns.
     void disable();
     void stop();
+    // XPluginReceiveMessage, only while the plug-in is enabled; false (and nothing called) otherwise.
+    bool receiveMessage(int from, int message, void* parameter);
 
     // True once XPluginStart has answered 1: the plug-in then expects XPluginStop before it is unloaded.
     bool started() const { return started_; }

@@ -11,6 +11,7 @@
 #include "HostOutput.h"
 #include "IdleThreads.h"
 #include "Simulator.h"
+#include "XPLMPlugin.h"
 #include "platform/InterruptSignal.h"
 #include "platform/TcpConnections.h"
 
@@ -26,6 +27,10 @@ constexpr const char* CourseDataref = "sim/flightmodel/position/hpath";
 // The bridge's port, whose established connections the status line counts as clients.
 constexpr uint16_t BridgePort = 21777;
 constexpr const char* LogFile = "Log.txt";
+// The plane messages' parameter: the user's aircraft, as the pointer's value.
+void* const UserAircraft = nullptr;
+// The parameter of the messages that ignore it.
+void* const NoParameter = nullptr;
 
 }  // namespace
 
@@ -91,8 +96,9 @@ bool SimHost::loadPlugins() {
     return true;
 }
 
-// X-Plane's order: every plug-in is started, then every one is enabled. A plug-in whose start fails is
-// unloaded at once, and the menus and flight loops it registered before failing go with it.
+// X-Plane's order: every plug-in is started, then every one is enabled, then the flight starts. A plug-in
+// whose start fails is unloaded at once, and the menus and flight loops it registered before failing go with
+// it.
 void SimHost::startPlugins() {
     for (auto plugin = plugins_.begin(); plugin != plugins_.end();) {
         int result = (*plugin)->start();
@@ -105,6 +111,27 @@ void SimHost::startPlugins() {
     for (const auto& plugin : plugins_) {
         hostSay(plugin->name() + ": XPluginEnable returned " + std::to_string(plugin->enable()));
     }
+    sendFlightStart();
+}
+void SimHost::sendFlightStart() {
+    broadcast(XPLM_MSG_PLANE_LOADED, "XPLM_MSG_PLANE_LOADED", UserAircraft);
+    broadcast(XPLM_MSG_AIRPORT_LOADED, "XPLM_MSG_AIRPORT_LOADED", NoParameter);
+    broadcast(XPLM_MSG_SCENERY_LOADED, "XPLM_MSG_SCENERY_LOADED", NoParameter);
+}
+
+void SimHost::changePlane() {
+    broadcast(XPLM_MSG_PLANE_UNLOADED, "XPLM_MSG_PLANE_UNLOADED", UserAircraft);
+    broadcast(XPLM_MSG_PLANE_LOADED, "XPLM_MSG_PLANE_LOADED", UserAircraft);
+}
+
+// To every enabled plug-in, in the order they were loaded.
+void SimHost::broadcast(int message, const char* name, void* parameter) {
+    int receivers = 0;
+    for (const auto& plugin : plugins_) {
+        if (plugin->receiveMessage(XPLM_PLUGIN_XPLANE, message, parameter)) ++receivers;
+    }
+    hostSay(std::string("sent ") + name + " (" + std::to_string(message) + ") to " + std::to_string(receivers) +
+            (receivers == 1 ? " plug-in" : " plug-ins"));
 }
 
 void SimHost::runFrames() {

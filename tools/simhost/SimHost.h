@@ -1,5 +1,5 @@
 // SimHost: the stand-in simulator's run from start to exit. It starts its idle threads, makes the preferences
-// folder, loads the plug-ins, starts and enables them, runs the frame loop (flight loops, flight model, console
+// folder, loads the plug-ins, starts and enables them and tells them a flight has started, runs the frame loop (flight loops, flight model, console
 // commands, a status line once a second) until quit, the duration or Ctrl-C, then disables, stops and unloads
 // them. It owns the loaded plug-ins.
 #pragma once
@@ -29,6 +29,8 @@ public:
     bool click(const std::string& text);
     // Says what a menu choice did not do: nothing found is the caller's to say.
     void sayDisabledChoice(const MenuRegistry::Click& click, const std::string& what) const;
+    // The user's aircraft unloaded and loaded again, as the plug-ins hear it.
+    void changePlane();
     void requestQuit() { quitRequested_ = true; }
     // Time, position, the connections on the bridge's port and whether the bridge runs (it registers its
     // flight loop exactly while it runs).
@@ -39,6 +41,8 @@ private:
     bool preparePreferences();
     bool loadPlugins();
     void startPlugins();
+    void sendFlightStart();
+    void broadcast(int message, const char* name, void* parameter);
     void runFrames();
     void runConsoleCommands();
     void sayStatusEachSecond(double previousTime);
