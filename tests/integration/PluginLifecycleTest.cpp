@@ -162,7 +162,8 @@ TEST(BridgeCommands, ItemsOfTheDisabledPluginCallNothing) {
     host.send("disable");
     ASSERT_TRUE(host.expect("simhost: Zephrane: XPluginDisable done"));
     host.send("click Start Zephrane bridge");
-    ASSERT_TRUE(host.expect("simhost: \"Start Zephrane bridge\" belongs to Zephrane, which is disabled: nothing called"));
+    ASSERT_TRUE(
+        host.expect("simhost: \"Start Zephrane bridge\" belongs to Zephrane, which is disabled: nothing called"));
     host.send("handler Zephrane 1");
     ASSERT_TRUE(host.expect("simhost: the handler of \"Zephrane\" belongs to Zephrane, which is disabled"));
     EXPECT_EQ(bridgeState(host), "stopped");

@@ -121,7 +121,8 @@ std::vector<std::string> MenuRegistry::leftBehind(PluginTag owner) const {
         if (menu.removed) continue;
         if (menu.owner == owner && &menu != &menus_[PluginsMenuIndex]) lines.push_back("menu " + quoted(menu.title));
         for (const Item& item : menu.items) {
-            if (item.owner == owner) lines.push_back("menu item " + quoted(item.text) + " in menu " + quoted(menu.title));
+            if (item.owner != owner) continue;
+            lines.push_back("menu item " + quoted(item.text) + " in menu " + quoted(menu.title));
         }
     }
     return lines;

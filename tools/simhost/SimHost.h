@@ -1,7 +1,7 @@
 // SimHost: the stand-in simulator's run from start to exit. It starts its idle threads, makes the preferences
-// folder, loads the plug-ins, starts and enables them and tells them a flight has started, runs the frame loop (flight loops, flight model, console
-// commands, a status line once a second) until quit, the duration or Ctrl-C, then disables, stops and unloads
-// them. It owns the loaded plug-ins.
+// folder, loads the plug-ins, starts and enables them and tells them a flight has started, runs the frame loop
+// (flight loops, flight model, console commands, a status line once a second) until quit, the duration or
+// Ctrl-C, then disables, stops and unloads them. It owns the loaded plug-ins.
 #pragma once
 
 #include <memory>
