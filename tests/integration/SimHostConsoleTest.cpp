@@ -1,6 +1,6 @@
 // simhost itself: its console answers bad input with one error line and carries on, its flight model moves
-// every value the bridge reports, its strict mode stops a plug-in that calls it from another thread, and it
-// tells plug-ins what X-Plane tells them.
+// every value the bridge reports, its strict mode stops a plug-in that calls it from another thread or breaks
+// another rule of the SDK, and it tells plug-ins what X-Plane tells them.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -154,6 +154,18 @@ std::vector<std::string> probeRun(bool strict, std::vector<std::string> extra = 
     return arguments;
 }
 
+// The probe's menu items that break a rule, each with the SDK's words simhost quotes.
+struct Breach {
+    const char* item;
+    const char* words;
+};
+const Breach Breaches[] = {
+    {"Read a junk dataref", "passing a junk value for a dataref can result in crashing the sim."},
+    {"Enable an unknown feature", "It is an error to call this routine with an unsupported feature."},
+    {"Make an untitled menu", "you must pass a valid, non-empty menu title even if the menu is a submenu"},
+    {"Unregister from inside", "Do NOT call it from your flight loop callback."},
+};
+
 }  // namespace
 
 // Enabled plug-ins hear, from the simulator (0), that the user's aircraft (0) is loaded and placed at an
@@ -189,4 +201,31 @@ TEST(SimHostThreads, IdleThreadsExistBeforeThePluginStarts) {
     std::string line = host.output().substr(host.output().find("Probe: threads "));
     EXPECT_GE(std::stoi(line.substr(std::string("Probe: threads ").size())), MainAndIdleThreads) << line;
     EXPECT_EQ(host.quit(), 0);
+}
+
+TEST(SimHostStrictRules, EachBreachAbortsWithTheSdksWords) {
+    for (const Breach& breach : Breaches) {
+        SimHostProcess host(SimHostProgram, probeRun(true));
+        launch(host);
+        host.send(std::string("click ") + breach.item);
+        std::optional<int> status = host.waitForExit();
+        ASSERT_TRUE(status.has_value()) << breach.item << "\n" << host.output();
+        EXPECT_NE(*status, 0) << breach.item;
+        EXPECT_NE(host.errors().find(breach.words), std::string::npos) << host.errors();
+        EXPECT_NE(host.errors().find("simhost: strict mode: aborting\n"), std::string::npos) << host.errors();
+    }
+}
+
+TEST(SimHostStrictRules, WithoutStrictEachBreachIsOneLineAndTheCallGoesOn) {
+    SimHostProcess host(SimHostProgram, probeRun(false));
+    launch(host);
+    for (const Breach& breach : Breaches) host.send(std::string("click ") + breach.item);
+    ASSERT_TRUE(host.expect("simhost: clicked \"Unregister from inside\""));
+    host.send("status");
+    ASSERT_FALSE(host.expectLine("simhost: t=").empty());
+    EXPECT_EQ(host.quit(), 0);
+    EXPECT_NE(host.output().find("Probe: junk read 0\n"), std::string::npos);
+    EXPECT_NE(host.output().find("Probe: untitled menu 0\n"), std::string::npos);
+    EXPECT_EQ(lineCount(host.errors()), std::size(Breaches)) << host.errors();
+    for (const Breach& breach : Breaches) EXPECT_EQ(occurrences(host.errors(), breach.words), 1u) << breach.words;
 }

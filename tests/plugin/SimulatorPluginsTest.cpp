@@ -1,6 +1,6 @@
 // What the simulator sees of a plug-in: the menu calls it makes when it starts and stops, the menus and
-// flight loops it registered, which must all go before its module is unloaded, each plug-in's own menus and
-// indexes, what it may do while disabled, and when and how its flight loops run.
+// flight loops it registered, which must all go before its module is unloaded, what it may do while
+// disabled, and the SDK's rules that simhost reports.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,6 +12,7 @@
 #include "SimulatorFixture.h"
 #include "XPLMDataAccess.h"
 #include "XPLMMenus.h"
+#include "XPLMPlugin.h"
 #include "XPLMProcessing.h"
 #include "plugin/PluginEntryPoints.h"
 #include "plugin/PluginMenu.h"
@@ -57,12 +58,17 @@ protected:
         SimulatorFixture::SetUp();
         simulator().menus.clear();
         simulator().calls.clear();
+        findingsBefore_ = simulator().rules.findings();
     }
     void TearDown() override {
         for (PluginTag plugin : {LeavingPlugin, StayingPlugin, BridgePlugin}) simulator().forgetPlugin(plugin);
         simulator().menus.clear();
         SimulatorFixture::TearDown();
     }
+    uint64_t newFindings() const { return simulator().rules.findings() - findingsBefore_; }
+
+private:
+    uint64_t findingsBefore_ = 0;
 };
 
 }  // namespace
@@ -101,6 +107,7 @@ TEST_F(SimulatorPlugins, StartAndStopMakeAndTakeAwayItsMenuWithItsOwnIndexes) {
     EXPECT_EQ(simulator().leftBehind(BridgePlugin), std::vector<std::string>{});
     std::vector<std::string> listing{"menu \"Plugins\"", "  item 0 \"Other\" reference 0"};
     EXPECT_EQ(simulator().menus.listing(), listing);
+    EXPECT_EQ(newFindings(), 0u);
 }
 
 TEST_F(SimulatorPlugins, AForgottenPluginLeavesNoMenuItemOrFlightLoopAndTheOthersStay) {
@@ -171,6 +178,7 @@ TEST_F(SimulatorPlugins, MenusAreEachPluginsOwnAndWhatRemainsIsLeftBehind) {
     std::vector<std::string> listing{"menu \"Plugins\"", "  item 0 \"Staying\" reference 0 opens menu \"Staying\"",
                                      "menu \"Staying\"", "  item 0 \"Count\" reference 0"};
     EXPECT_EQ(simulator().menus.listing(), listing);
+    EXPECT_EQ(newFindings(), 0u);
 }
 
 // A disabled plug-in is not called (menu handlers, flight loops) and reads 0 from every dataref; enabled
@@ -238,4 +246,42 @@ TEST_F(SimulatorPlugins, FlightLoopsRunBeforeTheFlightModelWithWallClockSeconds)
     EXPECT_EQ(loopCalls[1].longitude, beforeSecond);
     EXPECT_GE(loopCalls[1].sinceLastCall, ShortestPause);
     EXPECT_GE(loopCalls[1].sinceLastFlightLoop, ShortestPause);
+}
+
+namespace {
+
+float unregisteringLoop(float, float, int, void*) {
+    XPLMUnregisterFlightLoopCallback(unregisteringLoop, nullptr);
+    return -1.0f;
+}
+
+}  // namespace
+
+// Without --strict each call that breaks a rule of the SDK's headers is reported once and the call goes
+// on: a junk dataref reads 0, an unsupported feature stays off, an untitled menu is not made, and a flight
+// loop that unregisters itself is gone. A null dataref, a documented feature and an empty item name are fine.
+TEST_F(SimulatorPlugins, EachBreachOfTheSdksRulesIsReportedOnce) {
+    XPLMDataRef junk = reinterpret_cast<XPLMDataRef>(static_cast<uintptr_t>(0x5eed));
+    EXPECT_EQ(XPLMGetDatad(junk), 0.0);
+    EXPECT_EQ(XPLMGetDataf(junk), 0.0f);
+    EXPECT_EQ(XPLMGetDatad(nullptr), 0.0);
+    EXPECT_EQ(newFindings(), 2u);
+
+    XPLMEnableFeature("XPLM_NO_SUCH_FEATURE", 1);
+    EXPECT_EQ(XPLMIsFeatureEnabled("XPLM_NO_SUCH_FEATURE"), 0);
+    XPLMEnableFeature("XPLM_WANTS_REFLECTIONS", 1);
+    EXPECT_EQ(XPLMIsFeatureEnabled("XPLM_WANTS_REFLECTIONS"), 1);
+    XPLMEnableFeature("XPLM_WANTS_REFLECTIONS", 0);
+    EXPECT_EQ(newFindings(), 4u);
+
+    int item = XPLMAppendMenuItem(XPLMFindPluginsMenu(), "", nullptr, 1);
+    EXPECT_EQ(item, 0);
+    EXPECT_EQ(XPLMCreateMenu("", XPLMFindPluginsMenu(), item, stayingHandler, nullptr), nullptr);
+    EXPECT_EQ(XPLMCreateMenu(nullptr, XPLMFindPluginsMenu(), item, stayingHandler, nullptr), nullptr);
+    EXPECT_EQ(newFindings(), 6u);
+
+    XPLMRegisterFlightLoopCallback(unregisteringLoop, -1.0f, nullptr);
+    runFrame();
+    EXPECT_EQ(newFindings(), 7u);
+    EXPECT_EQ(simulator().flightLoops.count(), 0u);
 }

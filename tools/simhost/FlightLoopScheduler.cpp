@@ -44,6 +44,11 @@ void FlightLoopScheduler::unregisterCallback(XPLMFlightLoop_f callback, void* re
     }
 }
 
+bool FlightLoopScheduler::isRunning(XPLMFlightLoop_f callback, void* refcon) const {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return runningCallback_ && runningCallback_ == callback && runningRefcon_ == refcon;
+}
+
 std::vector<std::string> FlightLoopScheduler::leftBehind(PluginTag owner) const {
     std::lock_guard<std::mutex> guard(mutex_);
     std::vector<std::string> lines;
@@ -113,12 +118,16 @@ bool FlightLoopScheduler::takeDue(size_t index, Clock::time_point now, Registrat
     std::lock_guard<std::mutex> guard(mutex_);
     if (!isDue(registrations_[index], now)) return false;
     due = registrations_[index];
+    runningCallback_ = due.callback;
+    runningRefcon_ = due.refcon;
     return true;
 }
 
 // Reschedules the callback by its result, unless it unregistered itself during the call.
 void FlightLoopScheduler::finishCall(const Registration& called, float next, Clock::time_point now) {
     std::lock_guard<std::mutex> guard(mutex_);
+    runningCallback_ = nullptr;
+    runningRefcon_ = nullptr;
     for (Registration& registration : registrations_) {
         bool same = registration.callback == called.callback && registration.refcon == called.refcon;
         if (registration.removed || !same) continue;

@@ -28,6 +28,8 @@ public:
     // A callback already registered with this refcon is scheduled anew.
     void registerCallback(XPLMFlightLoop_f callback, float interval, void* refcon, PluginTag owner);
     void unregisterCallback(XPLMFlightLoop_f callback, void* refcon);
+    // True while this very callback (function and refcon) is being called.
+    bool isRunning(XPLMFlightLoop_f callback, void* refcon) const;
     // One line for each callback owner registered and did not unregister: flight loop <address> with
     // refcon <address>.
     std::vector<std::string> leftBehind(PluginTag owner) const;
@@ -59,4 +61,7 @@ private:
     std::vector<Registration> registrations_;
     int64_t frame_ = 0;
     Clock::time_point lastFrameTime_ = Clock::now();
+    // The callback being called, if any: a null callback when none is.
+    XPLMFlightLoop_f runningCallback_ = nullptr;
+    void* runningRefcon_ = nullptr;
 };

@@ -69,6 +69,6 @@ const char* hostUsage() {
            "  --duration S   quit after S seconds\n"
            "  --fps N        frames per second, 1 to 1000 (default 60)\n"
            "  --prefs DIR    the simulator's preferences folder, made when missing (default: preferences)\n"
-           "  --strict       abort at the first XPLM call off the main thread\n"
+           "  --strict       abort at the first XPLM call off the main thread or against the SDK's rules\n"
            "Type help once it runs for the console commands.\n";
 }

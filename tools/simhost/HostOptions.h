@@ -4,7 +4,7 @@
 //   --duration S    quit after S simulated seconds
 //   --fps N         frames per second (default 60)
 //   --prefs DIR     the simulator's preferences folder (default: preferences in the working folder)
-//   --strict        abort at the first XPLM call off the main thread
+//   --strict        abort at the first XPLM call off the main thread or against a rule of the SDK's headers
 #pragma once
 
 #include <optional>

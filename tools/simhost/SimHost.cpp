@@ -66,6 +66,7 @@ int SimHost::run() {
     openLog();
     simulator().threadGuard.bindToCurrentThread();
     simulator().threadGuard.setStrict(options_.strict);
+    simulator().rules.setStrict(options_.strict);
     if (!preparePreferences() || !loadPlugins()) {
         shutDown();
         return 1;

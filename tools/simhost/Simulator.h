@@ -1,5 +1,5 @@
-// Simulator: the state behind simhost's XPLM functions, one per process: the main-thread guard, which plug-ins
-// are enabled, the menus,
+// Simulator: the state behind simhost's XPLM functions, one per process: the main-thread guard and the other
+// usage rules, which plug-ins are enabled, the menus,
 // the datarefs, the flight model that writes them, the flight loops, the plug-ins' features, the preferences
 // folder, a log of the menu calls and Log.txt. The frame
 // loop (simhost itself, or a test standing in for it) calls runFrame on the main thread; plug-ins reach the
@@ -21,10 +21,12 @@
 #include "PluginFeatures.h"
 #include "PluginStates.h"
 #include "PreferencesFolder.h"
+#include "UsageRules.h"
 
 class Simulator {
 public:
     MainThreadGuard threadGuard;
+    UsageRules rules;
     PluginStates plugins;
     MenuRegistry menus{plugins};
     DatarefTable datarefs;
