@@ -1,6 +1,7 @@
 // What the simulator sees of a plug-in: the menu calls it makes when it starts and stops, the menus and
-// flight loops it registered, which must all go before its module is unloaded, what it may do while
-// disabled, and the SDK's rules that simhost reports.
+// flight loops it registered, which must all go before its module is unloaded, each plug-in's own menus and
+// indexes, what it may do while disabled, when and how its flight loops run, and the SDK's rules that simhost
+// reports.
 #include <gtest/gtest.h>
 
 #include <chrono>

@@ -49,6 +49,7 @@ void ConsoleCommands::execute(const std::string& line) {
     if (word == "handler" && !bare) return callHandler(rest);
     if (word == "enable" && bare) return enablePlugins();
     if (word == "disable" && bare) return disablePlugins();
+    if (word == "reload" && bare) return reload();
     if (word == "plane" && bare) return plane();
     if (word == "set" && !bare) return setDataref(rest);
     if (word == "datarefs" && bare) return listDatarefs();
@@ -106,6 +107,12 @@ void ConsoleCommands::disablePlugins() {
     }
 }
 
+void ConsoleCommands::reload() {
+    hostSay("reloading the plug-ins");
+    host_.reload();
+    hostSay("plug-ins reloaded");
+}
+
 void ConsoleCommands::plane() { host_.changePlane(); }
 
 void ConsoleCommands::setDataref(const std::string& arguments) {
@@ -150,7 +157,7 @@ void ConsoleCommands::status() { hostSay(host_.statusLine()); }
 
 void ConsoleCommands::help() {
     hostSay("commands: menu | click <item text> | handler <menu title> <reference> | enable | disable |");
-    hostSay("          plane | set <dataref> <value> | datarefs | freeze | fly | status | help | quit");
+    hostSay("          reload | plane | set <dataref> <value> | datarefs | freeze | fly | status | help | quit");
 }
 
 void ConsoleCommands::quit() {

@@ -13,6 +13,7 @@
 #include "Simulator.h"
 #include "XPLMPlugin.h"
 #include "platform/InterruptSignal.h"
+#include "platform/MappedFiles.h"
 #include "platform/TcpConnections.h"
 
 namespace {
@@ -67,7 +68,7 @@ int SimHost::run() {
     simulator().threadGuard.bindToCurrentThread();
     simulator().threadGuard.setStrict(options_.strict);
     simulator().rules.setStrict(options_.strict);
-    if (!preparePreferences() || !loadPlugins()) {
+    if (!preparePreferences() || !loadPlugins(false)) {
         shutDown();
         return 1;
     }
@@ -84,13 +85,14 @@ int SimHost::run() {
     return 0;
 }
 
-bool SimHost::loadPlugins() {
+bool SimHost::loadPlugins(bool leaveOut) {
     for (const std::string& path : options_.plugins) {
         std::string error;
         std::unique_ptr<PluginModule> plugin = PluginModule::load(path, &error);
         if (!plugin) {
             hostComplain(error);
-            return false;
+            if (!leaveOut) return false;
+            continue;
         }
         plugins_.push_back(std::move(plugin));
     }
@@ -98,8 +100,7 @@ bool SimHost::loadPlugins() {
 }
 
 // X-Plane's order: every plug-in is started, then every one is enabled, then the flight starts. A plug-in
-// whose start fails is unloaded at once, and the menus and flight loops it registered before failing go with
-// it.
+// whose start fails is unloaded at once, without XPluginStop.
 void SimHost::startPlugins() {
     for (auto plugin = plugins_.begin(); plugin != plugins_.end();) {
         int result = (*plugin)->start();
@@ -107,13 +108,20 @@ void SimHost::startPlugins() {
         hostSay("plugin signature: " + (*plugin)->signature());
         hostSay("plugin description: " + (*plugin)->description());
         hostSay((*plugin)->name() + ": XPluginStart returned " + std::to_string(result));
-        plugin = result == 1 ? plugin + 1 : plugins_.erase(plugin);
+        if (result == 1) {
+            ++plugin;
+            continue;
+        }
+        std::unique_ptr<PluginModule> failed = std::move(*plugin);
+        plugin = plugins_.erase(plugin);
+        unload(std::move(failed));
     }
     for (const auto& plugin : plugins_) {
         hostSay(plugin->name() + ": XPluginEnable returned " + std::to_string(plugin->enable()));
     }
     sendFlightStart();
 }
+
 void SimHost::sendFlightStart() {
     broadcast(XPLM_MSG_PLANE_LOADED, "XPLM_MSG_PLANE_LOADED", UserAircraft);
     broadcast(XPLM_MSG_AIRPORT_LOADED, "XPLM_MSG_AIRPORT_LOADED", NoParameter);
@@ -135,6 +143,12 @@ void SimHost::broadcast(int message, const char* name, void* parameter) {
             (receivers == 1 ? " plug-in" : " plug-ins"));
 }
 
+void SimHost::reload() {
+    while (!plugins_.empty()) unloadLast();
+    loadPlugins(true);
+    startPlugins();
+}
+
 void SimHost::runFrames() {
     const double period = 1.0 / options_.framesPerSecond;
     const auto framePeriod = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(period));
@@ -142,6 +156,7 @@ void SimHost::runFrames() {
     while (!quitRequested_ && !InterruptSignal::received()) {
         runConsoleCommands();
         if (quitRequested_) break;
+        reloadOncePerFrame();
         double previousTime = simulator().time();
         simulator().runFrame(period);
         sayStatusEachSecond(previousTime);
@@ -155,6 +170,14 @@ void SimHost::runFrames() {
         if (nextFrame < now) nextFrame = now;
         std::this_thread::sleep_until(nextFrame);
     }
+}
+
+void SimHost::reloadOncePerFrame() {
+    if (reloadsDone_ >= options_.reloadCycles) return;
+    reload();
+    ++reloadsDone_;
+    hostSay("reload cycle " + std::to_string(reloadsDone_) + " of " + std::to_string(options_.reloadCycles) +
+            " done");
 }
 
 void SimHost::runConsoleCommands() {
@@ -216,18 +239,35 @@ std::string SimHost::nameOf(PluginTag plugin) const {
 
 // X-Plane's order at exit: disable the enabled plug-ins, stop them, unload them, the last loaded first.
 void SimHost::shutDown() {
-    while (!plugins_.empty()) {
-        std::unique_ptr<PluginModule>& plugin = plugins_.back();
-        std::string name = plugin->name().empty() ? plugin->path() : plugin->name();
-        if (plugin->enabled()) {
-            plugin->disable();
-            hostSay(name + ": XPluginDisable done");
-        }
-        if (plugin->started()) {
-            plugin->stop();
-            hostSay(name + ": XPluginStop done");
-        }
-        plugins_.pop_back();
-        hostSay(name + ": unloaded");
+    while (!plugins_.empty()) unloadLast();
+}
+
+void SimHost::unloadLast() {
+    std::unique_ptr<PluginModule> plugin = std::move(plugins_.back());
+    plugins_.pop_back();
+    std::string name = plugin->name().empty() ? plugin->path() : plugin->name();
+    if (plugin->enabled()) {
+        plugin->disable();
+        hostSay(name + ": XPluginDisable done");
     }
+    if (plugin->started()) {
+        plugin->stop();
+        hostSay(name + ": XPluginStop done");
+    }
+    unload(std::move(plugin));
+}
+
+// What the plug-in still holds is listed before the module goes, while its callbacks' addresses still mean
+// something; then the module is closed and simhost looks whether its file went with it.
+void SimHost::unload(std::unique_ptr<PluginModule> plugin) {
+    std::string name = plugin->name().empty() ? plugin->path() : plugin->name();
+    std::string path = plugin->path();
+    std::vector<std::string> leftBehind = simulator().leftBehind(plugin->tag());
+    for (const std::string& thing : leftBehind) simulator().rules.report(name + " left behind " + thing);
+    if (!leftBehind.empty()) simulator().rules.abortIfStrict();
+    plugin.reset();
+    if (fileMapping(path) == FileMapping::Mapped) {
+        simulator().rules.report(name + ": module still mapped after unload");
+    }
+    hostSay(name + ": unloaded");
 }

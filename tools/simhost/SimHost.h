@@ -1,7 +1,7 @@
 // SimHost: the stand-in simulator's run from start to exit. It starts its idle threads, makes the preferences
 // folder, loads the plug-ins, starts and enables them and tells them a flight has started, runs the frame loop
-// (flight loops, flight model, console commands, a status line once a second) until quit, the duration or
-// Ctrl-C, then disables, stops and unloads them. It owns the loaded plug-ins.
+// (flight loops, flight model, console commands, reloads, a status line once a second) until quit, the
+// duration or Ctrl-C, then disables, stops and unloads them. It owns the loaded plug-ins.
 #pragma once
 
 #include <memory>
@@ -29,6 +29,8 @@ public:
     bool click(const std::string& text);
     // Says what a menu choice did not do: nothing found is the caller's to say.
     void sayDisabledChoice(const MenuRegistry::Click& click, const std::string& what) const;
+    // Unloads every plug-in and loads, starts and enables the configured ones again.
+    void reload();
     // The user's aircraft unloaded and loaded again, as the plug-ins hear it.
     void changePlane();
     void requestQuit() { quitRequested_ = true; }
@@ -39,13 +41,19 @@ public:
 private:
     void openLog();
     bool preparePreferences();
-    bool loadPlugins();
+    // Loads each configured plug-in; false at the first that cannot be loaded, unless leaveOut is set (then
+    // it is left out and the others load).
+    bool loadPlugins(bool leaveOut);
     void startPlugins();
     void sendFlightStart();
     void broadcast(int message, const char* name, void* parameter);
     void runFrames();
+    void reloadOncePerFrame();
     void runConsoleCommands();
     void sayStatusEachSecond(double previousTime);
+    // Disables, stops and unloads the last plug-in loaded.
+    void unloadLast();
+    void unload(std::unique_ptr<PluginModule> plugin);
     std::string nameOf(PluginTag plugin) const;
     void shutDown();
 
@@ -53,4 +61,5 @@ private:
     std::vector<std::unique_ptr<PluginModule>> plugins_;
     ConsoleInput console_;
     bool quitRequested_ = false;
+    int reloadsDone_ = 0;
 };

@@ -1,9 +1,8 @@
 // Simulator: the state behind simhost's XPLM functions, one per process: the main-thread guard and the other
-// usage rules, which plug-ins are enabled, the menus,
-// the datarefs, the flight model that writes them, the flight loops, the plug-ins' features, the preferences
-// folder, a log of the menu calls and Log.txt. The frame
-// loop (simhost itself, or a test standing in for it) calls runFrame on the main thread; plug-ins reach the
-// rest through XPLM calls.
+// usage rules, which plug-ins are enabled, the menus, the datarefs, the flight model that writes them, the
+// flight loops, the plug-ins' features, the preferences folder, a log of the menu calls and Log.txt. The
+// frame loop (simhost itself, or a test standing in for it) calls runFrame on the main thread; plug-ins reach
+// the rest through XPLM calls.
 #pragma once
 
 #include <cstdint>
