@@ -22,15 +22,26 @@ typedef void (*XPLMMenuHandler_f)(void* inMenuRef, void* inItemRef);
 // The simulator's Plugins menu, under which plug-ins add their own items.
 XPLMMenuID XPLMFindPluginsMenu(void);
 
-// Creates a menu attached to item inParentItem of inParentMenu; inHandler receives its commands.
+// Creates a menu attached to item inParentItem of inParentMenu; inHandler receives its commands. The title
+// must not be empty, even for a submenu whose title is never shown.
 XPLMMenuID XPLMCreateMenu(const char* inName, XPLMMenuID inParentMenu, int inParentItem,
                           XPLMMenuHandler_f inHandler, void* inMenuRef);
 
-// Appends an item and returns its index in the menu.
+// Destroys a menu the plug-in created, with its items.
+void XPLMDestroyMenu(XPLMMenuID inMenuID);
+
+// Removes every item from a menu, so that it can be built anew.
+void XPLMClearAllMenuItems(XPLMMenuID inMenuID);
+
+// Appends an item and returns its index, counted among the calling plug-in's own items of the menu (in the
+// Plugins menu, other plug-ins' items do not count); negative when the menu is not valid.
 int XPLMAppendMenuItem(XPLMMenuID inMenu, const char* inItemName, void* inItemRef, int inDeprecatedAndIgnored);
 
 // Sets the mark beside item index of inMenu.
 void XPLMCheckMenuItem(XPLMMenuID inMenu, int index, XPLMMenuCheck inCheck);
+
+// Removes item inIndex of inMenu; the items below it move up one index.
+void XPLMRemoveMenuItem(XPLMMenuID inMenu, int inIndex);
 
 #ifdef __cplusplus
 }

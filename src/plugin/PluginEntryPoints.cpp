@@ -42,6 +42,7 @@ int XPluginStart(char* outName, char* outSignature, char* outDescription) {
 void XPluginStop(void) {
     ModuleExit::Clock::time_point deadline = ModuleExit::Clock::now() + StopLimit;
     BridgeSwitch::stopIfRunning();
+    PluginMenu::remove();
     ModuleExit::leave(deadline);
 }
 

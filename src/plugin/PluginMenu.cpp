@@ -17,6 +17,7 @@ void* itemReference(intptr_t reference) { return reinterpret_cast<void*>(referen
 
 // Touched on the main thread only.
 XPLMMenuID submenu = nullptr;
+int pluginsMenuItem = -1;
 int startItem = -1;
 int autoStartItem = -1;
 
@@ -28,11 +29,18 @@ void check(int item, bool on) {
 }  // namespace
 
 void PluginMenu::build() {
-    int item = XPLMAppendMenuItem(XPLMFindPluginsMenu(), MenuTitle, itemReference(0), ForceEnglish);
-    submenu = XPLMCreateMenu(MenuTitle, XPLMFindPluginsMenu(), item, handle, nullptr);
+    pluginsMenuItem = XPLMAppendMenuItem(XPLMFindPluginsMenu(), MenuTitle, itemReference(0), ForceEnglish);
+    submenu = XPLMCreateMenu(MenuTitle, XPLMFindPluginsMenu(), pluginsMenuItem, handle, nullptr);
     startItem = XPLMAppendMenuItem(submenu, StartItemText, itemReference(StartItemReference), ForceEnglish);
     XPLMAppendMenuItem(submenu, StopItemText, itemReference(StopItemReference), ForceEnglish);
     autoStartItem = XPLMAppendMenuItem(submenu, AutoStartItemText, itemReference(AutoStartItemReference), ForceEnglish);
+}
+
+void PluginMenu::remove() {
+    if (submenu) XPLMDestroyMenu(submenu);
+    if (pluginsMenuItem >= 0) XPLMRemoveMenuItem(XPLMFindPluginsMenu(), pluginsMenuItem);
+    submenu = nullptr;
+    pluginsMenuItem = startItem = autoStartItem = -1;
 }
 
 void PluginMenu::handle(void*, void* itemRef) {

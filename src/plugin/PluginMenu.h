@@ -1,7 +1,8 @@
 // PluginMenu: the "Zephrane" submenu under the simulator's Plugins menu, with the commands that start and
-// stop the bridge and the choice whether it starts by itself. The simulator owns the menu; the module never
-// removes it. It keeps the submenu's identifier and the indexes of the items with check marks: the start item
-// carries one while the bridge serves, the automatic-start item one while that choice is on.
+// stop the bridge and the choice whether it starts by itself. The module builds the menu at XPluginStart and
+// removes it at XPluginStop, so that nothing of it outlives the module. It keeps the submenu's identifier, the
+// index of its item in the Plugins menu and the indexes of the items with check marks: the start item carries
+// one while the bridge serves, the automatic-start item one while that choice is on.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +16,9 @@ public:
 
     // Adds the "Zephrane" item to the Plugins menu and attaches the submenu to it. Main thread only.
     static void build();
+    // Destroys the submenu, then removes the "Zephrane" item from the Plugins menu; nothing when the menu
+    // is not built. Main thread only.
+    static void remove();
     // The menu handler: 1 starts the bridge, 2 stops it, 3 turns the automatic start over, anything else is
     // ignored.
     static void handle(void* menuRef, void* itemRef);

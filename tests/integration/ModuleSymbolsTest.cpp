@@ -68,8 +68,8 @@ TEST(ModuleSymbols, NeedsOnlyXplmFunctionsAndTheCLibrary) {
         EXPECT_EQ(symbol.version.rfind("GLIBC_", 0), 0u) << symbol.name << "@" << symbol.version;
     }
     std::set<std::string> expected{"XPLMFindPluginsMenu", "XPLMCreateMenu", "XPLMAppendMenuItem", "XPLMCheckMenuItem",
-                                   "XPLMDebugString", "XPLMGetPrefsPath", "XPLMEnableFeature", "XPLMFindDataRef",
-                                   "XPLMGetDatad", "XPLMGetDataf", "XPLMRegisterFlightLoopCallback",
-                                   "XPLMUnregisterFlightLoopCallback"};
+                                   "XPLMDestroyMenu", "XPLMRemoveMenuItem", "XPLMDebugString", "XPLMGetPrefsPath",
+                                   "XPLMEnableFeature", "XPLMFindDataRef", "XPLMGetDatad", "XPLMGetDataf",
+                                   "XPLMRegisterFlightLoopCallback", "XPLMUnregisterFlightLoopCallback"};
     EXPECT_EQ(xplm, expected);
 }

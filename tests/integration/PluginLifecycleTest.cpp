@@ -154,3 +154,23 @@ TEST(BridgeCommands, InterruptStopsTheBridgeThenDisablesStopsAndUnloads) {
     // The click stopped the bridge, so disable and stop each find it stopped, and say nothing.
     EXPECT_EQ(host.errors(), "");
 }
+
+// A disabled plug-in's menu items call nothing: the click says so, and the bridge stays stopped until the
+// plug-in is enabled again.
+TEST(BridgeCommands, ItemsOfTheDisabledPluginCallNothing) {
+    SimHostProcess host(SimHostProgram, strictRun());
+    launch(host);
+    host.send("disable");
+    ASSERT_TRUE(host.expect("simhost: Zephrane: XPluginDisable done"));
+    host.send("click Start Zephrane bridge");
+    ASSERT_TRUE(
+        host.expect("simhost: \"Start Zephrane bridge\" belongs to Zephrane, which is disabled: nothing called"));
+    host.send("handler Zephrane 1");
+    ASSERT_TRUE(host.expect("simhost: the handler of \"Zephrane\" belongs to Zephrane, which is disabled"));
+    EXPECT_EQ(bridgeState(host), "stopped");
+    host.send("enable");
+    ASSERT_TRUE(host.expect("simhost: Zephrane: XPluginEnable returned 1"));
+    click(host, "Start Zephrane bridge");
+    EXPECT_EQ(bridgeState(host), "running");
+    quitCleanly(host);
+}

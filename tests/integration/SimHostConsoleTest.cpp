@@ -1,5 +1,7 @@
 // simhost itself: its console answers bad input with one error line and carries on, its flight model moves
-// every value the bridge reports, and its strict mode stops a plug-in that calls it from another thread.
+// every value the bridge reports, its strict mode stops a plug-in that calls it from another thread or breaks
+// another rule of the SDK, and it reloads plug-ins, tells them what X-Plane tells them and lists what they
+// leave behind.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -118,6 +120,10 @@ TEST(SimHostOptions, BadOptionsAndUnloadableModulesAreRefusedWithOneLine) {
     EXPECT_EQ(badRate.waitForExit(), 2);
     EXPECT_NE(badRate.errors().find("simhost: error: --fps needs a whole number"), std::string::npos);
 
+    SimHostProcess noCycles(SimHostProgram, {"--reload-cycles", "0"});
+    EXPECT_EQ(noCycles.waitForExit(), 2);
+    EXPECT_NE(noCycles.errors().find("simhost: error: --reload-cycles needs a whole number"), std::string::npos);
+
     SimHostProcess missing(SimHostProgram, {"--plugin", "/nonexistent/Zephrane.xpl"});
     EXPECT_EQ(missing.waitForExit(), 1);
     EXPECT_NE(missing.errors().find("simhost: error: cannot load /nonexistent/Zephrane.xpl"), std::string::npos);
@@ -142,4 +148,152 @@ TEST(SimHostThreadRule, WithoutStrictACallFromAnotherThreadIsReportedAndTheRunGo
     ASSERT_TRUE(host.expect("simhost: clicked \"Call from another thread\""));
     EXPECT_EQ(host.quit(), 0);
     EXPECT_EQ(host.errors(), "simhost: XPLMFindDataRef called off the simulator's main thread\n");
+}
+
+namespace {
+
+std::vector<std::string> probeRun(bool strict, std::vector<std::string> extra = {}) {
+    std::vector<std::string> arguments{"--plugin", ProbeModule, "--duration", RunLimitSeconds};
+    if (strict) arguments.push_back("--strict");
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return arguments;
+}
+
+// The probe's menu items that break a rule, each with the SDK's words simhost quotes.
+struct Breach {
+    const char* item;
+    const char* words;
+};
+const Breach Breaches[] = {
+    {"Read a junk dataref", "passing a junk value for a dataref can result in crashing the sim."},
+    {"Enable an unknown feature", "It is an error to call this routine with an unsupported feature."},
+    {"Make an untitled menu", "you must pass a valid, non-empty menu title even if the menu is a submenu"},
+    {"Unregister from inside", "Do NOT call it from your flight loop callback."},
+};
+
+// What the probe leaves behind once told to: its Plugins item, its menu, the menu's six items, a flight loop.
+constexpr size_t ProbeLeftovers = 9;
+
+}  // namespace
+
+// Each reload closes the module and opens it afresh: the probe's start count begins again at 1 each time,
+// the bridge's menu works from the new copy, and nothing is left behind or stays mapped.
+TEST(SimHostReload, CyclesUnloadEachModuleCompletelyAndLoadItAfresh) {
+    std::vector<std::string> arguments = strictRun({"--plugin", ProbeModule, "--start", "--reload-cycles", "3"});
+    SimHostProcess host(SimHostProgram, arguments);
+    launch(host);
+    ASSERT_TRUE(host.expect("simhost: reload cycle 3 of 3 done")) << host.output() << host.errors();
+    host.send("click Start Zephrane bridge");
+    ASSERT_TRUE(host.expect("simhost: clicked \"Start Zephrane bridge\""));
+    host.send("status");
+    EXPECT_NE(host.expectLine("simhost: t=").find("bridge=running"), std::string::npos);
+    host.send("reload");
+    ASSERT_TRUE(host.expect("simhost: plug-ins reloaded"));
+    EXPECT_EQ(host.quit(), 0) << host.errors();
+    EXPECT_EQ(occurrences(host.output(), "simhost: Zephrane: XPluginStart returned 1\n"), 5u);
+    EXPECT_EQ(occurrences(host.output(), "simhost: Log.txt: Probe: start 1\n"), 5u) << host.output();
+    EXPECT_EQ(occurrences(host.output(), "simhost: Zephrane: unloaded\n"), 5u);
+    EXPECT_EQ(host.errors().find("left behind"), std::string::npos) << host.errors();
+    EXPECT_EQ(host.errors().find("still mapped"), std::string::npos) << host.errors();
+}
+
+// Enabled plug-ins hear, from the simulator (0), that the user's aircraft (0) is loaded and placed at an
+// airport among its scenery, then a change of aircraft; a disabled one hears nothing, and reads 0 from
+// datarefs before its enable and after its disable.
+TEST(SimHostMessages, EnabledPluginsHearTheFlightStartAndThePlaneChange) {
+    SimHostProcess host(SimHostProgram, probeRun(true));
+    launch(host);
+    const char* startUp[] = {"Probe: latitude at start 0\n", "Probe: latitude at enable 47.449\n",
+                             "Probe: message 102 from 0 with 0\n", "Probe: message 103 from 0 with 0\n",
+                             "Probe: message 104 from 0 with 0\n", "simhost: ready\n"};
+    size_t at = 0;
+    for (const char* line : startUp) {
+        at = host.output().find(line, at);
+        ASSERT_NE(at, std::string::npos) << line << " in order in\n" << host.output();
+    }
+    host.send("plane");
+    ASSERT_TRUE(host.expect("Probe: message 106 from 0 with 0\n"));
+    ASSERT_TRUE(host.expect("Probe: message 102 from 0 with 0\n"));
+    host.send("disable");
+    host.send("plane");
+    ASSERT_TRUE(host.expect("simhost: sent XPLM_MSG_PLANE_UNLOADED (106) to 0 plug-ins"));
+    EXPECT_EQ(host.quit(), 0) << host.errors();
+    EXPECT_EQ(occurrences(host.output(), "Probe: message 106"), 1u);
+    EXPECT_NE(host.output().find("Probe: latitude at stop 0\n"), std::string::npos);
+}
+
+// X-Plane's own worker threads exist before any plug-in starts; simhost's idle ones stand in for them.
+TEST(SimHostThreads, IdleThreadsExistBeforeThePluginStarts) {
+    constexpr int MainAndIdleThreads = 5;
+    SimHostProcess host(SimHostProgram, probeRun(true));
+    launch(host);
+    std::string line = host.output().substr(host.output().find("Probe: threads "));
+    EXPECT_GE(std::stoi(line.substr(std::string("Probe: threads ").size())), MainAndIdleThreads) << line;
+    EXPECT_EQ(host.quit(), 0);
+}
+
+TEST(SimHostStrictRules, EachBreachAbortsWithTheSdksWords) {
+    for (const Breach& breach : Breaches) {
+        SimHostProcess host(SimHostProgram, probeRun(true));
+        launch(host);
+        host.send(std::string("click ") + breach.item);
+        std::optional<int> status = host.waitForExit();
+        ASSERT_TRUE(status.has_value()) << breach.item << "\n" << host.output();
+        EXPECT_NE(*status, 0) << breach.item;
+        EXPECT_NE(host.errors().find(breach.words), std::string::npos) << host.errors();
+        EXPECT_NE(host.errors().find("simhost: strict mode: aborting\n"), std::string::npos) << host.errors();
+    }
+}
+
+TEST(SimHostStrictRules, WithoutStrictEachBreachIsOneLineAndTheCallGoesOn) {
+    SimHostProcess host(SimHostProgram, probeRun(false));
+    launch(host);
+    for (const Breach& breach : Breaches) host.send(std::string("click ") + breach.item);
+    ASSERT_TRUE(host.expect("simhost: clicked \"Unregister from inside\""));
+    host.send("status");
+    ASSERT_FALSE(host.expectLine("simhost: t=").empty());
+    EXPECT_EQ(host.quit(), 0);
+    EXPECT_NE(host.output().find("Probe: junk read 0\n"), std::string::npos);
+    EXPECT_NE(host.output().find("Probe: untitled menu 0\n"), std::string::npos);
+    EXPECT_EQ(lineCount(host.errors()), std::size(Breaches)) << host.errors();
+    for (const Breach& breach : Breaches) EXPECT_EQ(occurrences(host.errors(), breach.words), 1u) << breach.words;
+}
+
+TEST(SimHostUnload, WhatAPluginLeavesBehindIsListedAndStrictAbortsAfterTheList) {
+    for (bool strict : {false, true}) {
+        SimHostProcess host(SimHostProgram, probeRun(strict));
+        launch(host);
+        host.send("click Leave everything behind");
+        ASSERT_TRUE(host.expect("simhost: clicked \"Leave everything behind\""));
+        host.send("quit");
+        std::optional<int> status = host.waitForExit();
+        ASSERT_TRUE(status.has_value());
+        const std::string& errors = host.errors();
+        EXPECT_EQ(occurrences(errors, "simhost: Probe left behind "), ProbeLeftovers) << errors;
+        EXPECT_NE(errors.find("simhost: Probe left behind menu item \"Probe\" in menu \"Plugins\"\n"),
+                  std::string::npos);
+        EXPECT_NE(errors.find("simhost: Probe left behind menu \"Probe\"\n"), std::string::npos);
+        EXPECT_NE(errors.find("simhost: Probe left behind flight loop "), std::string::npos);
+        if (strict) {
+            EXPECT_NE(*status, 0);
+            EXPECT_GT(errors.find("simhost: strict mode: aborting"), errors.rfind("left behind")) << errors;
+        } else {
+            EXPECT_EQ(*status, 0);
+            EXPECT_NE(host.output().find("simhost: Probe: unloaded"), std::string::npos);
+        }
+    }
+}
+
+// A module that keeps itself mapped is no fault, even in strict mode: simhost says so and goes on, and the
+// next load finds the same copy, whose start count goes on.
+TEST(SimHostUnload, AModuleStillMappedAfterUnloadIsReportedAndTheRunGoesOn) {
+    SimHostProcess host(SimHostProgram, probeRun(true));
+    launch(host);
+    host.send("click Pin the module");
+    host.send("reload");
+    ASSERT_TRUE(host.expect("simhost: plug-ins reloaded")) << host.output() << host.errors();
+    EXPECT_NE(host.output().find("simhost: Log.txt: Probe: start 2\n"), std::string::npos) << host.output();
+    EXPECT_EQ(host.quit(), 0);
+    EXPECT_EQ(host.errors(), "simhost: Probe: module still mapped after unload\n"
+                             "simhost: Probe: module still mapped after unload\n");
 }

@@ -10,6 +10,7 @@
 inline const std::string SimHostProgram = ZEPHRANE_SIMHOST;
 inline const std::string BridgeModule = ZEPHRANE_PLUGIN_MODULE;
 inline const std::string OffThreadModule = ZEPHRANE_OFFTHREAD_PLUGIN;
+inline const std::string ProbeModule = ZEPHRANE_PROBE_PLUGIN;
 
 // A bound on every run, so that a test that loses its simhost never leaves it running for long.
 inline const std::string RunLimitSeconds = "60";

@@ -49,6 +49,8 @@ void ConsoleCommands::execute(const std::string& line) {
     if (word == "handler" && !bare) return callHandler(rest);
     if (word == "enable" && bare) return enablePlugins();
     if (word == "disable" && bare) return disablePlugins();
+    if (word == "reload" && bare) return reload();
+    if (word == "plane" && bare) return plane();
     if (word == "set" && !bare) return setDataref(rest);
     if (word == "datarefs" && bare) return listDatarefs();
     if (word == "freeze" && bare) return freeze();
@@ -72,8 +74,13 @@ void ConsoleCommands::callHandler(const std::string& arguments) {
         hostComplain("handler needs a menu title and a whole-number item reference");
         return;
     }
-    if (!simulator().menus.callHandler(title, reinterpret_cast<void*>(reference))) {
+    MenuRegistry::Click call = simulator().menus.callHandler(title, reinterpret_cast<void*>(reference));
+    if (call.outcome == MenuRegistry::Outcome::NotFound) {
         hostComplain("no menu " + quoted(title) + " with a handler");
+        return;
+    }
+    if (call.outcome == MenuRegistry::Outcome::OwnerDisabled) {
+        host_.sayDisabledChoice(call, "the handler of " + quoted(title));
         return;
     }
     hostSay("called the handler of " + quoted(title) + " with item reference " + std::to_string(reference));
@@ -99,6 +106,14 @@ void ConsoleCommands::disablePlugins() {
         hostSay(plugin->name() + ": XPluginDisable done");
     }
 }
+
+void ConsoleCommands::reload() {
+    hostSay("reloading the plug-ins");
+    host_.reload();
+    hostSay("plug-ins reloaded");
+}
+
+void ConsoleCommands::plane() { host_.changePlane(); }
 
 void ConsoleCommands::setDataref(const std::string& arguments) {
     std::string name, value;
@@ -142,7 +157,7 @@ void ConsoleCommands::status() { hostSay(host_.statusLine()); }
 
 void ConsoleCommands::help() {
     hostSay("commands: menu | click <item text> | handler <menu title> <reference> | enable | disable |");
-    hostSay("          set <dataref> <value> | datarefs | freeze | fly | status | help | quit");
+    hostSay("          reload | plane | set <dataref> <value> | datarefs | freeze | fly | status | help | quit");
 }
 
 void ConsoleCommands::quit() {

@@ -5,6 +5,8 @@
 //   click <item text>            choose the menu item with this text
 //   handler <menu title> <ref>   call a menu's handler with any item reference, as a stray item would
 //   enable | disable             enable or disable every plug-in
+//   reload                       unload every plug-in, then load, start and enable them again
+//   plane                        tell the plug-ins the user's aircraft was unloaded and loaded again
 //   set <dataref> <value>        freeze the flight model and set a dataref (the value is the last word)
 //   datarefs                     list the datarefs and their values
 //   freeze | fly                 stop or resume the flight model
@@ -28,6 +30,8 @@ private:
     void callHandler(const std::string& arguments);
     void enablePlugins();
     void disablePlugins();
+    void reload();
+    void plane();
     void setDataref(const std::string& arguments);
     void listDatarefs();
     void freeze();

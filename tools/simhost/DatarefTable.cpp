@@ -52,16 +52,26 @@ XPLMDataRef DatarefTable::find(const char* name) {
     lookups_.fetch_add(1);
     if (!name) return nullptr;
     for (size_t i = 0; i < datarefs_.size(); ++i) {
-        if (datarefs_[i].name == name) return reinterpret_cast<XPLMDataRef>(static_cast<uintptr_t>(i + 1));
+        if (datarefs_[i].name != name) continue;
+        datarefs_[i].handedOut.store(true);
+        return reinterpret_cast<XPLMDataRef>(static_cast<uintptr_t>(i + 1));
     }
     return nullptr;
 }
 
-const DatarefTable::Dataref* DatarefTable::entryFor(XPLMDataRef handle, DatarefType type) const {
+const DatarefTable::Dataref* DatarefTable::entryAt(XPLMDataRef handle) const {
     auto number = reinterpret_cast<uintptr_t>(handle);
-    if (number == 0 || number > datarefs_.size()) return nullptr;
-    const Dataref& dataref = datarefs_[number - 1];
-    return dataref.type == type ? &dataref : nullptr;
+    return number != 0 && number <= datarefs_.size() ? &datarefs_[number - 1] : nullptr;
+}
+
+bool DatarefTable::handedOut(XPLMDataRef handle) const {
+    const Dataref* dataref = entryAt(handle);
+    return dataref && dataref->handedOut.load();
+}
+
+const DatarefTable::Dataref* DatarefTable::entryFor(XPLMDataRef handle, DatarefType type) const {
+    const Dataref* dataref = entryAt(handle);
+    return dataref && dataref->type == type ? dataref : nullptr;
 }
 
 DatarefTable::Dataref* DatarefTable::entryNamed(const std::string& name) const {

@@ -1,7 +1,8 @@
 // DatarefTable: the simulator variables simhost offers, each with its X-Plane name and type. Plug-ins find
 // them with XPLMFindDataRef and read them with XPLMGetDatad or XPLMGetDataf; the flight model and the
 // console's set command write them. As in X-Plane, a name it does not hold has no handle, and a read through
-// a null or foreign handle, or with the getter of the other type, returns 0. A handle is a small number.
+// a null handle, or with the getter of the other type, returns 0; so does a read through a handle the table
+// never handed out, which the XPLM functions report first. A handle is a small number.
 // Values are atomics: a read from a wrong thread is reported by the thread guard, never a data race.
 #pragma once
 
@@ -24,6 +25,8 @@ public:
     // Null for a name the table does not hold. Every call is counted.
     XPLMDataRef find(const char* name);
     uint64_t lookups() const { return lookups_.load(); }
+    // True for a handle find has returned; false for null and for any other value.
+    bool handedOut(XPLMDataRef handle) const;
     // Only a double dataref reads through getDouble and only a float one through getFloat; any other read is 0.
     double getDouble(XPLMDataRef handle) const;
     float getFloat(XPLMDataRef handle) const;
@@ -40,8 +43,11 @@ private:
         std::string name;
         DatarefType type;
         std::atomic<double> value{0.0};
+        std::atomic<bool> handedOut{false};
     };
 
+    // The dataref behind a handle of the table's form (handed out or not), else null.
+    const Dataref* entryAt(XPLMDataRef handle) const;
     // The dataref behind handle when it has this type, else null.
     const Dataref* entryFor(XPLMDataRef handle, DatarefType type) const;
     Dataref* entryNamed(const std::string& name) const;

@@ -10,10 +10,10 @@ bool parseSeconds(const std::string& text, double& seconds) {
     return parseFiniteNumber(text, seconds) && seconds > 0.0;
 }
 
-bool parseFrameRate(const std::string& text, int& rate) {
+bool parseWholeNumber(const std::string& text, int& number, int highest) {
     const char* end = text.data() + text.size();
-    auto [stop, error] = std::from_chars(text.data(), end, rate);
-    return error == std::errc() && stop == end && rate >= 1 && rate <= HostOptions::MaxFramesPerSecond;
+    auto [stop, error] = std::from_chars(text.data(), end, number);
+    return error == std::errc() && stop == end && number >= 1 && number <= highest;
 }
 
 }  // namespace
@@ -22,7 +22,8 @@ std::optional<HostOptions> parseHostOptions(int argc, const char* const* argv, s
     HostOptions options;
     for (int i = 1; i < argc; ++i) {
         std::string option = argv[i];
-        bool takesValue = option == "--plugin" || option == "--duration" || option == "--fps" || option == "--prefs";
+        bool takesValue = option == "--plugin" || option == "--duration" || option == "--fps" || option == "--prefs" ||
+                          option == "--reload-cycles";
         if (takesValue && i + 1 >= argc) {
             *error = option + " needs a value";
             return std::nullopt;
@@ -37,9 +38,15 @@ std::optional<HostOptions> parseHostOptions(int argc, const char* const* argv, s
             }
             options.duration = seconds;
         } else if (option == "--fps") {
-            if (!parseFrameRate(argv[++i], options.framesPerSecond)) {
+            if (!parseWholeNumber(argv[++i], options.framesPerSecond, HostOptions::MaxFramesPerSecond)) {
                 *error = "--fps needs a whole number from 1 to " + std::to_string(HostOptions::MaxFramesPerSecond) +
                          ", not \"" + std::string(argv[i]) + "\"";
+                return std::nullopt;
+            }
+        } else if (option == "--reload-cycles") {
+            if (!parseWholeNumber(argv[++i], options.reloadCycles, HostOptions::MaxReloadCycles)) {
+                *error = "--reload-cycles needs a whole number from 1 to " +
+                         std::to_string(HostOptions::MaxReloadCycles) + ", not \"" + std::string(argv[i]) + "\"";
                 return std::nullopt;
             }
         } else if (option == "--prefs") {
@@ -63,12 +70,15 @@ std::optional<HostOptions> parseHostOptions(int argc, const char* const* argv, s
 }
 
 const char* hostUsage() {
-    return "usage: simhost [--plugin PATH]... [--start] [--duration S] [--fps N] [--prefs DIR] [--strict]\n"
-           "  --plugin PATH  load this plug-in (repeatable)\n"
-           "  --start        choose \"Start Zephrane bridge\" once the plug-ins are enabled\n"
-           "  --duration S   quit after S seconds\n"
-           "  --fps N        frames per second, 1 to 1000 (default 60)\n"
-           "  --prefs DIR    the simulator's preferences folder, made when missing (default: preferences)\n"
-           "  --strict       abort at the first XPLM call off the main thread\n"
+    return "usage: simhost [--plugin PATH]... [--start] [--duration S] [--fps N] [--prefs DIR] [--reload-cycles N]\n"
+           "               [--strict]\n"
+           "  --plugin PATH      load this plug-in (repeatable)\n"
+           "  --start            choose \"Start Zephrane bridge\" once the plug-ins are enabled\n"
+           "  --duration S       quit after S seconds\n"
+           "  --fps N            frames per second, 1 to 1000 (default 60)\n"
+           "  --prefs DIR        the simulator's preferences folder, made when missing (default: preferences)\n"
+           "  --reload-cycles N  reload every plug-in N times (1 to 1000000), one reload a frame, after --start\n"
+           "  --strict           abort at the first XPLM call off the main thread or against the SDK's rules,\n"
+           "                     and once what a plug-in left behind at unload is listed\n"
            "Type help once it runs for the console commands.\n";
 }

@@ -1,8 +1,12 @@
 // MenuRegistry: simhost's menu bar. It starts with the Plugins menu; plug-ins append items and attach
 // submenus through the XPLM menu functions, and the console chooses items by their text. Menu identifiers
-// handed to plug-ins are small numbers, so a stale or foreign identifier is recognised and ignored. Menus
-// and items carry the plug-in that made them; a handler runs in its menu's plug-in context, and a plug-in's
-// menus and items go when it is forgotten (its menus' identifiers stay taken, and stale).
+// handed to plug-ins are small numbers, never reused, so a stale or foreign identifier is recognised and
+// ignored. Menus are sandboxed between plug-ins: a plug-in reaches the Plugins menu and the menus it made,
+// no other. Item indexes count only the calling plug-in's own items of a menu, so that in the Plugins menu
+// a plug-in's first item is 0 whatever other plug-ins added before it. Menus and items carry the plug-in
+// that made them; a handler runs in its menu's plug-in context, never while that plug-in is disabled. A
+// menu lasts until XPLMDestroyMenu names it or its plug-in is forgotten: removing the item it hangs on, or
+// destroying the menu that holds that item, leaves it in place (unreachable, but still the plug-in's).
 #pragma once
 
 #include <mutex>
@@ -10,32 +14,49 @@
 #include <vector>
 
 #include "PluginContext.h"
+#include "PluginStates.h"
 #include "XPLMMenus.h"
 
 class MenuRegistry {
 public:
-    MenuRegistry();
+    enum class Outcome { Called, NotFound, OwnerDisabled };
+    // What choosing an item did, and whose handler it was.
+    struct Click {
+        Outcome outcome = Outcome::NotFound;
+        PluginTag owner = NoPlugin;
+    };
+
+    explicit MenuRegistry(const PluginStates& plugins);
 
     XPLMMenuID pluginsMenu() const;
-    // Null when the parent or its item does not exist.
+    // Null when the parent or the caller's item of it does not exist.
     XPLMMenuID createMenu(const char* title, XPLMMenuID parent, int parentItem, XPLMMenuHandler_f handler,
-                          void* menuRef, PluginTag owner);
-    // The new item's index, or -1 when the menu does not exist.
-    int appendItem(XPLMMenuID menu, const char* text, void* itemRef, PluginTag owner);
-    // Sets the mark beside item index of menu; false when there is no such item.
-    bool checkItem(XPLMMenuID menu, int index, XPLMMenuCheck check);
+                          void* menuRef, PluginTag caller);
+    // The new item's index among the caller's items of the menu, or -1 when the caller has no such menu.
+    int appendItem(XPLMMenuID menu, const char* text, void* itemRef, PluginTag caller);
+    // Sets the mark beside the caller's item index of menu; false when there is no such item.
+    bool checkItem(XPLMMenuID menu, int index, XPLMMenuCheck check, PluginTag caller);
+    // A menu the caller made goes with its items; false for any other identifier.
+    bool destroyMenu(XPLMMenuID menu, PluginTag caller);
+    // The caller's item index goes; its later items move up one. False when there is no such item.
+    bool removeItem(XPLMMenuID menu, int index, PluginTag caller);
+    // Every item of the caller's in menu goes; false when the caller has no such menu.
+    bool clearItems(XPLMMenuID menu, PluginTag caller);
     // The mark beside the first item with this text (xplm_Menu_NoCheck when there is none).
     XPLMMenuCheck checkOf(const std::string& text) const;
+    // One line for each menu and each item owner made that is still there: menu "<title>", or
+    // menu item "<text>" in menu "<title>".
+    std::vector<std::string> leftBehind(PluginTag owner) const;
     // Removes the menus and items owner made, wherever they are.
     void forget(PluginTag owner);
 
-    // Chooses the first item with this text in a menu that has a handler; false when there is none.
-    // The handler runs without any lock held, so it may change the menus.
-    bool click(const std::string& text);
-    // Calls the handler of the menu titled title with any item reference; false when no such menu.
-    bool callHandler(const std::string& title, void* itemRef);
-    // One line per menu and per item, menus in the order they were made; an item with a mark ends in
-    // "[x]" (checked) or "[ ]" (unchecked).
+    // Chooses the first item with this text in a menu that has a handler. The handler runs without any
+    // lock held, so it may change the menus.
+    Click click(const std::string& text);
+    // Calls the handler of the menu titled title with any item reference.
+    Click callHandler(const std::string& title, void* itemRef);
+    // One line per menu and per item, menus in the order they were made, each item with the index its
+    // plug-in knows it by; an item with a mark ends in "[x]" (checked) or "[ ]" (unchecked).
     std::vector<std::string> listing() const;
     // Back to the Plugins menu alone.
     void clear();
@@ -63,10 +84,13 @@ private:
         PluginTag owner = NoPlugin;
     };
 
-    Menu* menuFor(XPLMMenuID id);
+    Menu* menuFor(XPLMMenuID id, PluginTag caller);
+    Item* itemFor(Menu& menu, int index, PluginTag caller);
+    static int ownIndex(const Menu& menu, size_t position);
     bool opensMenu(const Item& item) const;
-    bool invoke(const Choice& choice);
+    Click invoke(const Choice& choice);
 
+    const PluginStates& plugins_;
     mutable std::mutex mutex_;
     std::vector<Menu> menus_;
 };

@@ -41,7 +41,9 @@ bool lookUp(const DynamicLibrary& library, const char* name, Function& function,
 }  // namespace
 
 PluginModule::PluginModule(std::unique_ptr<DynamicLibrary> library, std::string path)
-    : library_(std::move(library)), path_(std::move(path)), tag_(newTag()) {}
+    : library_(std::move(library)), path_(std::move(path)), tag_(newTag()) {
+    simulator().plugins.add(tag_);
+}
 
 PluginModule::~PluginModule() { simulator().forgetPlugin(tag_); }
 
@@ -81,8 +83,10 @@ int PluginModule::start() {
 
 int PluginModule::enable() {
     PluginContext context(tag_);
+    simulator().plugins.setEnabled(tag_, true);
     int result = enable_();
     enabled_ = result == 1;
+    simulator().plugins.setEnabled(tag_, enabled_);
     return result;
 }
 
@@ -90,6 +94,14 @@ void PluginModule::disable() {
     PluginContext context(tag_);
     disable_();
     enabled_ = false;
+    simulator().plugins.setEnabled(tag_, false);
+}
+
+bool PluginModule::receiveMessage(int from, int message, void* parameter) {
+    if (!enabled_) return false;
+    PluginContext context(tag_);
+    receiveMessage_(from, message, parameter);
+    return true;
 }
 
 void PluginModule::stop() {

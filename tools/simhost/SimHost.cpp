@@ -9,8 +9,11 @@
 
 #include "ConsoleCommands.h"
 #include "HostOutput.h"
+#include "IdleThreads.h"
 #include "Simulator.h"
+#include "XPLMPlugin.h"
 #include "platform/InterruptSignal.h"
+#include "platform/MappedFiles.h"
 #include "platform/TcpConnections.h"
 
 namespace {
@@ -25,6 +28,10 @@ constexpr const char* CourseDataref = "sim/flightmodel/position/hpath";
 // The bridge's port, whose established connections the status line counts as clients.
 constexpr uint16_t BridgePort = 21777;
 constexpr const char* LogFile = "Log.txt";
+// The plane messages' parameter: the user's aircraft, as the pointer's value.
+void* const UserAircraft = nullptr;
+// The parameter of the messages that ignore it.
+void* const NoParameter = nullptr;
 
 }  // namespace
 
@@ -55,11 +62,13 @@ bool SimHost::preparePreferences() {
 }
 
 int SimHost::run() {
+    IdleThreads idleThreads;
     InterruptSignal::catchSignals();
     openLog();
     simulator().threadGuard.bindToCurrentThread();
     simulator().threadGuard.setStrict(options_.strict);
-    if (!preparePreferences() || !loadPlugins()) {
+    simulator().rules.setStrict(options_.strict);
+    if (!preparePreferences() || !loadPlugins(false)) {
         shutDown();
         return 1;
     }
@@ -76,21 +85,22 @@ int SimHost::run() {
     return 0;
 }
 
-bool SimHost::loadPlugins() {
+bool SimHost::loadPlugins(bool leaveOut) {
     for (const std::string& path : options_.plugins) {
         std::string error;
         std::unique_ptr<PluginModule> plugin = PluginModule::load(path, &error);
         if (!plugin) {
             hostComplain(error);
-            return false;
+            if (!leaveOut) return false;
+            continue;
         }
         plugins_.push_back(std::move(plugin));
     }
     return true;
 }
 
-// X-Plane's order: every plug-in is started, then every one is enabled. A plug-in whose start fails is
-// unloaded at once, and the menus and flight loops it registered before failing go with it.
+// X-Plane's order: every plug-in is started, then every one is enabled, then the flight starts. A plug-in
+// whose start fails is unloaded at once, without XPluginStop.
 void SimHost::startPlugins() {
     for (auto plugin = plugins_.begin(); plugin != plugins_.end();) {
         int result = (*plugin)->start();
@@ -98,11 +108,45 @@ void SimHost::startPlugins() {
         hostSay("plugin signature: " + (*plugin)->signature());
         hostSay("plugin description: " + (*plugin)->description());
         hostSay((*plugin)->name() + ": XPluginStart returned " + std::to_string(result));
-        plugin = result == 1 ? plugin + 1 : plugins_.erase(plugin);
+        if (result == 1) {
+            ++plugin;
+            continue;
+        }
+        std::unique_ptr<PluginModule> failed = std::move(*plugin);
+        plugin = plugins_.erase(plugin);
+        unload(std::move(failed));
     }
     for (const auto& plugin : plugins_) {
         hostSay(plugin->name() + ": XPluginEnable returned " + std::to_string(plugin->enable()));
     }
+    sendFlightStart();
+}
+
+void SimHost::sendFlightStart() {
+    broadcast(XPLM_MSG_PLANE_LOADED, "XPLM_MSG_PLANE_LOADED", UserAircraft);
+    broadcast(XPLM_MSG_AIRPORT_LOADED, "XPLM_MSG_AIRPORT_LOADED", NoParameter);
+    broadcast(XPLM_MSG_SCENERY_LOADED, "XPLM_MSG_SCENERY_LOADED", NoParameter);
+}
+
+void SimHost::changePlane() {
+    broadcast(XPLM_MSG_PLANE_UNLOADED, "XPLM_MSG_PLANE_UNLOADED", UserAircraft);
+    broadcast(XPLM_MSG_PLANE_LOADED, "XPLM_MSG_PLANE_LOADED", UserAircraft);
+}
+
+// To every enabled plug-in, in the order they were loaded.
+void SimHost::broadcast(int message, const char* name, void* parameter) {
+    int receivers = 0;
+    for (const auto& plugin : plugins_) {
+        if (plugin->receiveMessage(XPLM_PLUGIN_XPLANE, message, parameter)) ++receivers;
+    }
+    hostSay(std::string("sent ") + name + " (" + std::to_string(message) + ") to " + std::to_string(receivers) +
+            (receivers == 1 ? " plug-in" : " plug-ins"));
+}
+
+void SimHost::reload() {
+    while (!plugins_.empty()) unloadLast();
+    loadPlugins(true);
+    startPlugins();
 }
 
 void SimHost::runFrames() {
@@ -112,6 +156,7 @@ void SimHost::runFrames() {
     while (!quitRequested_ && !InterruptSignal::received()) {
         runConsoleCommands();
         if (quitRequested_) break;
+        reloadOncePerFrame();
         double previousTime = simulator().time();
         simulator().runFrame(period);
         sayStatusEachSecond(previousTime);
@@ -125,6 +170,14 @@ void SimHost::runFrames() {
         if (nextFrame < now) nextFrame = now;
         std::this_thread::sleep_until(nextFrame);
     }
+}
+
+void SimHost::reloadOncePerFrame() {
+    if (reloadsDone_ >= options_.reloadCycles) return;
+    reload();
+    ++reloadsDone_;
+    hostSay("reload cycle " + std::to_string(reloadsDone_) + " of " + std::to_string(options_.reloadCycles) +
+            " done");
 }
 
 void SimHost::runConsoleCommands() {
@@ -157,10 +210,14 @@ std::string SimHost::statusLine() const {
 // The handler's own duration is printed: a handler that waits on the network freezes X-Plane's frame.
 bool SimHost::click(const std::string& text) {
     Clock::time_point started = Clock::now();
-    bool found = simulator().menus.click(text);
+    MenuRegistry::Click click = simulator().menus.click(text);
     double milliseconds = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
-    if (!found) {
+    if (click.outcome == MenuRegistry::Outcome::NotFound) {
         hostComplain("no menu item \"" + text + "\"");
+        return false;
+    }
+    if (click.outcome == MenuRegistry::Outcome::OwnerDisabled) {
+        sayDisabledChoice(click, "\"" + text + "\"");
         return false;
     }
     char duration[32];
@@ -169,20 +226,48 @@ bool SimHost::click(const std::string& text) {
     return true;
 }
 
+void SimHost::sayDisabledChoice(const MenuRegistry::Click& click, const std::string& what) const {
+    hostSay(what + " belongs to " + nameOf(click.owner) + ", which is disabled: nothing called");
+}
+
+std::string SimHost::nameOf(PluginTag plugin) const {
+    for (const auto& loaded : plugins_) {
+        if (loaded->tag() == plugin) return loaded->name().empty() ? loaded->path() : loaded->name();
+    }
+    return "plug-in " + std::to_string(plugin);
+}
+
 // X-Plane's order at exit: disable the enabled plug-ins, stop them, unload them, the last loaded first.
 void SimHost::shutDown() {
-    while (!plugins_.empty()) {
-        std::unique_ptr<PluginModule>& plugin = plugins_.back();
-        std::string name = plugin->name().empty() ? plugin->path() : plugin->name();
-        if (plugin->enabled()) {
-            plugin->disable();
-            hostSay(name + ": XPluginDisable done");
-        }
-        if (plugin->started()) {
-            plugin->stop();
-            hostSay(name + ": XPluginStop done");
-        }
-        plugins_.pop_back();
-        hostSay(name + ": unloaded");
+    while (!plugins_.empty()) unloadLast();
+}
+
+void SimHost::unloadLast() {
+    std::unique_ptr<PluginModule> plugin = std::move(plugins_.back());
+    plugins_.pop_back();
+    std::string name = plugin->name().empty() ? plugin->path() : plugin->name();
+    if (plugin->enabled()) {
+        plugin->disable();
+        hostSay(name + ": XPluginDisable done");
     }
+    if (plugin->started()) {
+        plugin->stop();
+        hostSay(name + ": XPluginStop done");
+    }
+    unload(std::move(plugin));
+}
+
+// What the plug-in still holds is listed before the module goes, while its callbacks' addresses still mean
+// something; then the module is closed and simhost looks whether its file went with it.
+void SimHost::unload(std::unique_ptr<PluginModule> plugin) {
+    std::string name = plugin->name().empty() ? plugin->path() : plugin->name();
+    std::string path = plugin->path();
+    std::vector<std::string> leftBehind = simulator().leftBehind(plugin->tag());
+    for (const std::string& thing : leftBehind) simulator().rules.report(name + " left behind " + thing);
+    if (!leftBehind.empty()) simulator().rules.abortIfStrict();
+    plugin.reset();
+    if (fileMapping(path) == FileMapping::Mapped) {
+        simulator().rules.report(name + ": module still mapped after unload");
+    }
+    hostSay(name + ": unloaded");
 }

@@ -1,16 +1,24 @@
 #include "Simulator.h"
 
 void Simulator::runFrame(double seconds) {
-    time_ += seconds;
     ++frames_;
+    flightLoops.runFrame();
+    time_ += seconds;
     model.advance(seconds);
-    flightLoops.runFrame(time_);
+}
+
+std::vector<std::string> Simulator::leftBehind(PluginTag plugin) const {
+    std::vector<std::string> lines = menus.leftBehind(plugin);
+    std::vector<std::string> loops = flightLoops.leftBehind(plugin);
+    lines.insert(lines.end(), loops.begin(), loops.end());
+    return lines;
 }
 
 void Simulator::forgetPlugin(PluginTag plugin) {
     menus.forget(plugin);
     flightLoops.forget(plugin);
     features.forget(plugin);
+    plugins.forget(plugin);
 }
 
 Simulator& simulator() {

@@ -1,11 +1,13 @@
-// Simulator: the state behind simhost's XPLM functions, one per process: the main-thread guard, the menus,
-// the datarefs, the flight model that writes them, the flight loops, the plug-ins' features, the preferences
-// folder, a log of the menu calls and Log.txt. The frame
-// loop (simhost itself, or a test standing in for it) calls runFrame on the main thread; plug-ins reach the
-// rest through XPLM calls.
+// Simulator: the state behind simhost's XPLM functions, one per process: the main-thread guard and the other
+// usage rules, which plug-ins are enabled, the menus, the datarefs, the flight model that writes them, the
+// flight loops, the plug-ins' features, the preferences folder, a log of the menu calls and Log.txt. The
+// frame loop (simhost itself, or a test standing in for it) calls runFrame on the main thread; plug-ins reach
+// the rest through XPLM calls.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "CallLog.h"
 #include "DatarefTable.h"
@@ -16,23 +18,30 @@
 #include "MenuRegistry.h"
 #include "PluginContext.h"
 #include "PluginFeatures.h"
+#include "PluginStates.h"
 #include "PreferencesFolder.h"
+#include "UsageRules.h"
 
 class Simulator {
 public:
     MainThreadGuard threadGuard;
-    MenuRegistry menus;
+    UsageRules rules;
+    PluginStates plugins;
+    MenuRegistry menus{plugins};
     DatarefTable datarefs;
     FlightModel model{datarefs};
-    FlightLoopScheduler flightLoops;
+    FlightLoopScheduler flightLoops{plugins};
     PluginFeatures features;
     PreferencesFolder preferences;
     CallLog calls;
     DebugLog log;
 
-    // Moves the aircraft by seconds, then calls the flight loops that are due.
+    // One frame as X-Plane runs it: the flight loops that are due (registered before the flight model, as
+    // XPLMRegisterFlightLoopCallback's are), then the aircraft moves by seconds.
     void runFrame(double seconds);
-    // Drops the menus, items, flight loops and features the plug-in registered, before its module is unloaded.
+    // The menus, items and flight loops the plug-in registered and still holds, one line each.
+    std::vector<std::string> leftBehind(PluginTag plugin) const;
+    // Drops what the plug-in registered and its state, before its module is unloaded.
     void forgetPlugin(PluginTag plugin);
     double time() const { return time_; }
     uint64_t frames() const { return frames_; }

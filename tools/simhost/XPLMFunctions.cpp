@@ -2,7 +2,8 @@
 // runs on the main thread, then forwards to the process-wide simulator. The executable exports exactly
 // these names so that a loaded plug-in's undefined XPLM symbols resolve to them. What a plug-in registers
 // is tagged with the plug-in whose code is running, and the menu, feature and preferences-path calls are logged
-// with their arguments.
+// with their arguments. A call that breaks a rule the SDK's headers state is reported with the header's words
+// (and aborts in strict mode); the call then goes on as the function's description says for a bad argument.
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -25,6 +26,31 @@ std::string text(const char* text) { return text ? "\"" + std::string(text) + "\
 // The size the SDK asks callers of XPLMGetPrefsPath to provide; a longer path is cut to fit, terminator included.
 constexpr size_t PathBufferSize = 512;
 
+// The rules, in the words of the SDK's headers.
+constexpr const char* MenuTitleRule =
+    "you must pass a valid, non-empty menu title even if the menu is a submenu where the title is not visible.";
+constexpr const char* FeatureRule = "It is an error to call this routine with an unsupported feature.";
+constexpr const char* DatarefRule =
+    "to keep the overhead of reading datarefs low, these routines do not do full validation of a dataref; passing "
+    "a junk value for a dataref can result in crashing the sim.";
+constexpr const char* UnregisterRule = "Do NOT call it from your flight loop callback.";
+
+void checkFeature(const char* function, const char* feature) {
+    if (PluginFeatures::isSupported(feature)) return;
+    simulator().rules.breach(function, "unsupported feature " + text(feature), FeatureRule);
+}
+
+// A null handle reads as 0 (the SDK checks for it); any other value simhost did not hand out is junk. A
+// disabled plug-in reads 0 from every dataref.
+bool mayRead(const char* function, XPLMDataRef handle) {
+    if (!handle) return false;
+    if (!simulator().datarefs.handedOut(handle)) {
+        simulator().rules.breach(function, "dataref handle " + number(handle) + " was never handed out", DatarefRule);
+        return false;
+    }
+    return !simulator().plugins.isDisabled(PluginContext::current());
+}
+
 }  // namespace
 
 extern "C" {
@@ -40,6 +66,10 @@ XPLMMenuID XPLMCreateMenu(const char* inName, XPLMMenuID inParentMenu, int inPar
     simulator().threadGuard.check(__func__);
     simulator().calls.record(std::string(__func__) + "(" + text(inName) + ", " + number(inParentMenu) + ", " +
                              std::to_string(inParentItem) + ", " + number(inHandler) + ", " + number(inMenuRef) + ")");
+    if (!inName || !*inName) {
+        simulator().rules.breach(__func__, inName ? "an empty menu title" : "a null menu title", MenuTitleRule);
+        return nullptr;
+    }
     return simulator().menus.createMenu(inName, inParentMenu, inParentItem, inHandler, inMenuRef,
                                         PluginContext::current());
 }
@@ -55,7 +85,25 @@ void XPLMCheckMenuItem(XPLMMenuID inMenu, int index, XPLMMenuCheck inCheck) {
     simulator().threadGuard.check(__func__);
     simulator().calls.record(std::string(__func__) + "(" + number(inMenu) + ", " + std::to_string(index) + ", " +
                              std::to_string(inCheck) + ")");
-    simulator().menus.checkItem(inMenu, index, inCheck);
+    simulator().menus.checkItem(inMenu, index, inCheck, PluginContext::current());
+}
+
+void XPLMDestroyMenu(XPLMMenuID inMenuID) {
+    simulator().threadGuard.check(__func__);
+    simulator().calls.record(std::string(__func__) + "(" + number(inMenuID) + ")");
+    simulator().menus.destroyMenu(inMenuID, PluginContext::current());
+}
+
+void XPLMClearAllMenuItems(XPLMMenuID inMenuID) {
+    simulator().threadGuard.check(__func__);
+    simulator().calls.record(std::string(__func__) + "(" + number(inMenuID) + ")");
+    simulator().menus.clearItems(inMenuID, PluginContext::current());
+}
+
+void XPLMRemoveMenuItem(XPLMMenuID inMenu, int inIndex) {
+    simulator().threadGuard.check(__func__);
+    simulator().calls.record(std::string(__func__) + "(" + number(inMenu) + ", " + std::to_string(inIndex) + ")");
+    simulator().menus.removeItem(inMenu, inIndex, PluginContext::current());
 }
 
 void XPLMDebugString(const char* inString) {
@@ -74,15 +122,17 @@ void XPLMGetPrefsPath(char* outPrefsPath) {
     outPrefsPath[length] = '\0';
 }
 
-// Features simhost does not know are left off, as the SDK leaves unsupported ones.
+// An unsupported feature is reported and left off.
 void XPLMEnableFeature(const char* inFeature, int inEnable) {
     simulator().threadGuard.check(__func__);
     simulator().calls.record(std::string(__func__) + "(" + text(inFeature) + ", " + std::to_string(inEnable) + ")");
+    checkFeature(__func__, inFeature);
     if (inFeature) simulator().features.enable(PluginContext::current(), inFeature, inEnable != 0);
 }
 
 int XPLMIsFeatureEnabled(const char* inFeature) {
     simulator().threadGuard.check(__func__);
+    checkFeature(__func__, inFeature);
     return inFeature && simulator().features.isEnabled(PluginContext::current(), inFeature) ? 1 : 0;
 }
 
@@ -93,12 +143,12 @@ XPLMDataRef XPLMFindDataRef(const char* inDataRefName) {
 
 double XPLMGetDatad(XPLMDataRef inDataRef) {
     simulator().threadGuard.check(__func__);
-    return simulator().datarefs.getDouble(inDataRef);
+    return mayRead(__func__, inDataRef) ? simulator().datarefs.getDouble(inDataRef) : 0.0;
 }
 
 float XPLMGetDataf(XPLMDataRef inDataRef) {
     simulator().threadGuard.check(__func__);
-    return simulator().datarefs.getFloat(inDataRef);
+    return mayRead(__func__, inDataRef) ? simulator().datarefs.getFloat(inDataRef) : 0.0f;
 }
 
 void XPLMRegisterFlightLoopCallback(XPLMFlightLoop_f inFlightLoop, float inInterval, void* inRefcon) {
@@ -108,6 +158,9 @@ void XPLMRegisterFlightLoopCallback(XPLMFlightLoop_f inFlightLoop, float inInter
 
 void XPLMUnregisterFlightLoopCallback(XPLMFlightLoop_f inFlightLoop, void* inRefcon) {
     simulator().threadGuard.check(__func__);
+    if (simulator().flightLoops.isRunning(inFlightLoop, inRefcon)) {
+        simulator().rules.breach(__func__, "called from the flight loop callback it unregisters", UnregisterRule);
+    }
     simulator().flightLoops.unregisterCallback(inFlightLoop, inRefcon);
 }
 
