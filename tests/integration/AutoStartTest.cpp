@@ -2,14 +2,19 @@
 // of the test's own, and the choice made in one run decides whether the next run serves without a click.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <thread>
+#include <vector>
 
+#include "Eventually.h"
 #include "ProtocolClient.h"
 #include "ScratchDirectory.h"
 #include "SimHostRun.h"
 #include "SocketTestSupport.h"
+#include "base/AutoreleasePool.h"
 
 namespace {
 
@@ -20,6 +25,14 @@ const std::string StartedLine = "simhost: Log.txt: Zephrane: started, listening 
 // Where simhost is told to keep its preferences: a folder it has to make.
 const std::string PreferencesFolder = "simulator/preferences";
 const std::string ChoiceFile = PreferencesFolder + "/Zephrane.prf";
+// Reloads with apps polling: fewer where the sanitizers slow everything down.
+#ifdef ZEPHRANE_SANITIZED_BUILD
+constexpr int ReloadCycles = 10;
+#else
+constexpr int ReloadCycles = 100;
+#endif
+constexpr int PollingApps = 3;
+constexpr auto ServedAgainLimit = std::chrono::seconds(10);
 // Binary bytes around the line that would turn the choice on.
 constexpr char DamagedChoice[] = "\0\xff\x13start_automatically 1\x80\n";
 
@@ -54,6 +67,73 @@ protected:
 
     ScratchDirectory scratch;
 };
+
+// An app polling the bridge as fast as it is answered, logging in again whenever its connection ends, as
+// apps do when the simulator reloads its plug-ins. It counts the reports it gets.
+class PollingApp {
+public:
+    PollingApp() : thread_([this] { poll(); }) {}
+    ~PollingApp() {
+        stop_ = true;
+        thread_.join();
+    }
+    uint64_t reports() const { return reports_.load(); }
+
+private:
+    void poll() {
+        std::unique_ptr<ProtocolClient> client;
+        while (!stop_) {
+            AutoreleasePool pool;
+            if (!client) client = logIn();
+            if (!client) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            } else if (client->request("1", std::chrono::seconds(2))) {
+                ++reports_;
+            } else {
+                client.reset();
+            }
+        }
+    }
+    static std::unique_ptr<ProtocolClient> logIn() {
+        auto client = std::make_unique<ProtocolClient>(BridgePort);
+        if (!client->connected() || client->loginAsApp() != 0) return nullptr;
+        return client;
+    }
+
+    std::atomic<bool> stop_{false};
+    std::atomic<uint64_t> reports_{0};
+    std::thread thread_;
+};
+
+// Every app gets a report it had not had before.
+bool everyAppServedAgain(const std::vector<std::unique_ptr<PollingApp>>& apps) {
+    std::vector<uint64_t> before;
+    for (const auto& app : apps) before.push_back(app->reports());
+    return eventually(
+        [&] {
+            for (size_t i = 0; i < apps.size(); ++i) {
+                if (apps[i]->reports() <= before[i]) return false;
+            }
+            return true;
+        },
+        ServedAgainLimit);
+}
+
+// simhost's "resources" line, "threads=N descriptors=M".
+std::string resources(SimHostProcess& host) {
+    host.send("resources");
+    std::string line = host.expectLine("simhost: resources ");
+    return line.substr(line.find("threads="));
+}
+
+// How many "Zephrane" items the Plugins menu holds.
+size_t zephraneItems(SimHostProcess& host) {
+    size_t from = host.output().size();
+    host.send("menu");
+    EXPECT_TRUE(host.expect("simhost: menu \"Zephrane\""));
+    EXPECT_TRUE(host.expect("\"Start bridge automatically\""));
+    return occurrences(host.output().substr(from), "\"Zephrane\" reference 0 opens menu \"Zephrane\"");
+}
 
 }  // namespace
 
@@ -119,4 +199,34 @@ TEST_F(AutoStart, AFolderInTheFilesPlaceReadsAsOffAndTheChoiceCannotBeSavedOverI
     EXPECT_EQ(markOf(*host, AutoStartItem), "[ ]");
     quit(*host);
     EXPECT_EQ(scratch.read(ChoiceFile + "/keep"), "not the plug-in's");
+}
+
+// X-Plane's "Reload plugins" with the automatic start on and apps polling: each reload disables, stops and
+// unloads the module and loads, starts and enables it again; the bridge comes back by itself and the apps are
+// served again. Nothing accumulates: simhost's threads and descriptors end where they were, the module was
+// unmapped at every unload, nothing was left behind, and the Plugins menu holds one "Zephrane" item.
+TEST_F(AutoStart, ReloadsWithAppsPollingLeaveNothingBehindAndTheAppsAreServedAgain) {
+    auto host = launch();
+    click(*host, AutoStartItem);
+    click(*host, StartItem);
+    std::vector<std::unique_ptr<PollingApp>> apps;
+    for (int i = 0; i < PollingApps; ++i) apps.push_back(std::make_unique<PollingApp>());
+    ASSERT_TRUE(everyAppServedAgain(apps));
+    std::string atLaunch = resources(*host);
+
+    for (int cycle = 1; cycle <= ReloadCycles; ++cycle) {
+        host->send("reload");
+        ASSERT_TRUE(host->expect("simhost: plug-ins reloaded")) << host->output() << host->errors();
+        ASSERT_TRUE(everyAppServedAgain(apps)) << "cycle " << cycle << "\n" << host->output();
+    }
+    EXPECT_TRUE(eventually([&] { return resources(*host) == atLaunch; })) << atLaunch << " at launch, "
+                                                                         << resources(*host) << " now";
+    EXPECT_EQ(zephraneItems(*host), 1u);
+    apps.clear();
+    quit(*host);
+    EXPECT_EQ(occurrences(host->output(), "Log.txt: Zephrane: started"), static_cast<size_t>(ReloadCycles + 1));
+    for (const char* fault : {"could not", "stays in memory", "left behind", "still mapped", "off the simulator"}) {
+        EXPECT_EQ(host->output().find(fault), std::string::npos) << fault;
+        EXPECT_EQ(host->errors().find(fault), std::string::npos) << fault << "\n" << host->errors();
+    }
 }

@@ -7,6 +7,7 @@
 #include "HostOutput.h"
 #include "SimHost.h"
 #include "Simulator.h"
+#include "platform/ProcessCounts.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ void ConsoleCommands::execute(const std::string& line) {
     if (word == "freeze" && bare) return freeze();
     if (word == "fly" && bare) return fly();
     if (word == "status" && bare) return status();
+    if (word == "resources" && bare) return resources();
     if (word == "help" && bare) return help();
     if (word == "quit" && bare) return quit();
     hostComplain("cannot understand " + quoted(text) + "; type help for the commands");
@@ -155,9 +157,15 @@ void ConsoleCommands::fly() {
 
 void ConsoleCommands::status() { hostSay(host_.statusLine()); }
 
+void ConsoleCommands::resources() {
+    hostSay("resources threads=" + std::to_string(processThreadCount()) +
+            " descriptors=" + std::to_string(processDescriptorCount()));
+}
+
 void ConsoleCommands::help() {
     hostSay("commands: menu | click <item text> | handler <menu title> <reference> | enable | disable |");
-    hostSay("          reload | plane | set <dataref> <value> | datarefs | freeze | fly | status | help | quit");
+    hostSay("          reload | plane | set <dataref> <value> | datarefs | freeze | fly | status | resources |");
+    hostSay("          help | quit");
 }
 
 void ConsoleCommands::quit() {

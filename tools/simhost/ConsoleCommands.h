@@ -11,6 +11,7 @@
 //   datarefs                     list the datarefs and their values
 //   freeze | fly                 stop or resume the flight model
 //   status                       print the status line now
+//   resources                    print simhost's threads and open descriptors (-1 where the system hides them)
 //   help                         list the commands
 //   quit                         disable, stop and unload the plug-ins, then exit
 #pragma once
@@ -37,6 +38,7 @@ private:
     void freeze();
     void fly();
     void status();
+    void resources();
     void help();
     void quit();
 

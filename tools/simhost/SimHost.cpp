@@ -20,6 +20,17 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// " (0.38 ms)": how long a call into a plug-in held the main thread.
+std::string durationText(double milliseconds) {
+    char text[32];
+    std::snprintf(text, sizeof(text), " (%.2f ms)", milliseconds);
+    return text;
+}
+
+std::string durationSince(Clock::time_point started) {
+    return durationText(std::chrono::duration<double, std::milli>(Clock::now() - started).count());
+}
+
 constexpr const char* LatitudeDataref = "sim/flightmodel/position/latitude";
 constexpr const char* LongitudeDataref = "sim/flightmodel/position/longitude";
 constexpr const char* ElevationDataref = "sim/flightmodel/position/elevation";
@@ -220,9 +231,7 @@ bool SimHost::click(const std::string& text) {
         sayDisabledChoice(click, "\"" + text + "\"");
         return false;
     }
-    char duration[32];
-    std::snprintf(duration, sizeof(duration), " (%.2f ms)", milliseconds);
-    hostSay("clicked \"" + text + "\"" + duration);
+    hostSay("clicked \"" + text + "\"" + durationText(milliseconds));
     return true;
 }
 
@@ -247,12 +256,14 @@ void SimHost::unloadLast() {
     plugins_.pop_back();
     std::string name = plugin->name().empty() ? plugin->path() : plugin->name();
     if (plugin->enabled()) {
+        Clock::time_point started = Clock::now();
         plugin->disable();
-        hostSay(name + ": XPluginDisable done");
+        hostSay(name + ": XPluginDisable done" + durationSince(started));
     }
     if (plugin->started()) {
+        Clock::time_point started = Clock::now();
         plugin->stop();
-        hostSay(name + ": XPluginStop done");
+        hostSay(name + ": XPluginStop done" + durationSince(started));
     }
     unload(std::move(plugin));
 }
