@@ -17,7 +17,7 @@ constexpr char PluginSignature[] = "quillory.zephrane.bridge";
 constexpr char PluginDescription[] = "A plugin that forward navigation coordinates to Zephrane for iPhone/iPad.";
 // XPluginStop returns within a second, whatever the network or a DNS-SD daemon does: X-Plane is frozen
 // meanwhile, at quit and at "Reload plugins". A thread still running after that pins the module.
-constexpr std::chrono::milliseconds StopLimit{900};
+constexpr std::chrono::milliseconds StopLimit{800};
 // Paths from the simulator in the OS's own form ("/" between folders, UTF-8) on every platform.
 constexpr const char* NativePathsFeature = "XPLM_USE_NATIVE_PATHS";
 

@@ -174,6 +174,10 @@ click() {
 }
 quit_simhost() {
     say quit
+    await_exit
+}
+# After quit was said: the process ends by itself, with status 0.
+await_exit() {
     await '^simhost: exit' 40
     exec {sim_in}>&-
     wait "$simhost_pid" || { echo "simhost did not end cleanly"; cat "$sim_log"; exit 1; }
@@ -254,3 +258,21 @@ click "Stop Zephrane bridge"
 kill -CONT "$avahi_pid"
 quit_simhost
 echo "with the daemon frozen, Start and Stop returned and the simulator flew on; it stopped and unloaded cleanly"
+
+# 4. Quit while the daemon is frozen: the announcement's thread is stuck in the library, XPluginStop returns
+# within a second all the same, the plug-in pins itself in memory (Log.txt says so, and simhost finds the
+# module still mapped after its unload), and the process exits cleanly with that thread still waiting.
+start_simhost
+kill -STOP "$avahi_pid"
+click "Start Zephrane bridge"
+await '^simhost: t=' 5
+say quit
+await 'Log.txt: Zephrane: the plug-in stays in memory until X-Plane quits' 10
+await '^simhost: Zephrane: XPluginStop done \(' 5
+stop_ms=$(echo "$matched" | sed -n 's/.*(\([0-9]*\)\.[0-9]* ms).*/\1/p')
+echo "$matched"
+[ -n "$stop_ms" ] && [ "$stop_ms" -lt 1000 ] || { echo "XPluginStop took ${stop_ms:-?} ms"; cat "$sim_log"; exit 1; }
+await 'module still mapped after unload' 5
+await_exit
+kill -CONT "$avahi_pid"
+echo "quit with the daemon frozen: XPluginStop returned in ${stop_ms} ms, the module stayed pinned, the exit was clean"
