@@ -10,11 +10,14 @@
 #include <thread>
 #include <vector>
 
+#include "ProtocolClient.h"
 #include "SimulatorFixture.h"
 #include "XPLMDataAccess.h"
 #include "XPLMMenus.h"
 #include "XPLMPlugin.h"
 #include "XPLMProcessing.h"
+#include "base/AutoreleasePool.h"
+#include "plugin/GPSBridge.h"
 #include "plugin/PluginEntryPoints.h"
 #include "plugin/PluginMenu.h"
 
@@ -285,4 +288,26 @@ TEST_F(SimulatorPlugins, EachBreachOfTheSdksRulesIsReportedOnce) {
     runFrame();
     EXPECT_EQ(newFindings(), 7u);
     EXPECT_EQ(simulator().flightLoops.count(), 0u);
+}
+
+// X-Plane may still call a disabled plug-in's menu handler: Start then starts nothing and says why in
+// Log.txt; once the plug-in is enabled again, the same Start serves.
+TEST_F(SimulatorPlugins, StartWhileDisabledOnlySaysSoAndServesOnceEnabled) {
+    void* start = reinterpret_cast<void*>(PluginMenu::StartItemReference);
+    BridgeSwitch::setEnabled(false);
+    simulator().log.clear();
+    PluginMenu::handle(nullptr, start);
+    EXPECT_EQ(BridgeSwitch::current(), nullptr);
+    EXPECT_EQ(simulator().flightLoops.count(), 0u);
+    std::vector<std::string> said{"Zephrane: the plug-in is disabled, so the bridge does not start: enable "
+                                  "Zephrane in X-Plane's Plugin Admin first"};
+    EXPECT_EQ(simulator().log.lines(), said);
+
+    BridgeSwitch::setEnabled(true);
+    PluginMenu::handle(nullptr, start);
+    if (!BridgeSwitch::current()) GTEST_SKIP() << "port 21777 is in use by another program";
+    AutoreleasePool pool;
+    ProtocolClient client(BridgeSwitch::current()->listeningPort());
+    ASSERT_EQ(client.loginAsApp(), 0);
+    EXPECT_NE(client.request(), nullptr);
 }
