@@ -3,6 +3,7 @@
 #include "base/AutoreleasePool.h"
 #include "base/BaseArray.h"
 #include "base/BaseArrayEnumerator.h"
+#include "base/NeverDestroyed.h"
 #include "base/BaseDictionary.h"
 #include "base/BaseNumber.h"
 #include "base/BaseString.h"
@@ -45,18 +46,22 @@ bool unsupportedProtocolVersion(BaseDictionary* request) {
     return hasClassName(version, "BaseString") && static_cast<BaseString*>(version)->intValue() != 0;
 }
 
-std::mutex keepAliveMutex;
+// Never destroyed: connection threads may read the timing while the process exits.
+std::mutex& keepAliveMutex() {
+    static NeverDestroyed<std::mutex> mutex;
+    return *mutex;
+}
 KeepAliveTiming keepAliveTiming = DistantObjectsCenter::ConnectionKeepAlive;
 
 KeepAliveTiming currentKeepAliveTiming() {
-    std::lock_guard<std::mutex> guard(keepAliveMutex);
+    std::lock_guard<std::mutex> guard(keepAliveMutex());
     return keepAliveTiming;
 }
 
 }  // namespace
 
 void DistantObjectsCenter::setKeepAliveTiming(const KeepAliveTiming& timing) {
-    std::lock_guard<std::mutex> guard(keepAliveMutex);
+    std::lock_guard<std::mutex> guard(keepAliveMutex());
     keepAliveTiming = timing;
 }
 
