@@ -38,9 +38,7 @@ constexpr char DamagedChoice[] = "\0\xff\x13start_automatically 1\x80\n";
 
 class AutoStart : public ::testing::Test {
 protected:
-    void SetUp() override {
-        if (!loopbackPortIsFree(BridgePort)) GTEST_SKIP() << "port 21777 is in use by another program";
-    }
+    void SetUp() override { SKIP_WHILE_BRIDGE_PORT_IS_HELD(); }
 
     // A simhost at its console, the plug-in started and enabled.
     std::unique_ptr<SimHostProcess> launch() {

@@ -45,7 +45,7 @@ double value(BaseDictionary* report, const char* key) {
 class BridgeEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!loopbackPortIsFree(BridgePort)) GTEST_SKIP() << "port 21777 is in use by another program: the bridge cannot listen";
+        SKIP_WHILE_BRIDGE_PORT_IS_HELD();
         host = std::make_unique<SimHostProcess>(SimHostProgram, strictRun({"--start"}));
         ASSERT_TRUE(host->running()) << host->startError();
         ASSERT_TRUE(host->expect("simhost: ready")) << host->output() << host->errors();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "SimHostRun.h"
+#include "SocketTestSupport.h"
 
 namespace {
 
@@ -61,6 +62,7 @@ TEST(PluginMenu, ZephraneSubmenuHoldsStartStopAndTheUncheckedAutomaticStart) {
 }
 
 TEST(BridgeCommands, StartTwiceMakesOneBridgeAndEachStartPrintsTheDebugLines) {
+    SKIP_WHILE_BRIDGE_PORT_IS_HELD();
     SimHostProcess host(SimHostProgram, strictRun());
     launch(host);
     click(host, "Start Zephrane bridge");
@@ -90,6 +92,7 @@ TEST(BridgeCommands, StopWhileStoppedPrintsExactlyTheWarningOnStandardError) {
 }
 
 TEST(BridgeCommands, DisableStopsTheBridgeAndTheFollowingStopIsSilent) {
+    SKIP_WHILE_BRIDGE_PORT_IS_HELD();
     SimHostProcess host(SimHostProgram, strictRun({"--start"}));
     launch(host);
     EXPECT_EQ(bridgeState(host), "running");
@@ -118,6 +121,7 @@ TEST(BridgeCommands, EnableAnswersOneAndLeavesTheBridgeStopped) {
 }
 
 TEST(BridgeCommands, ItemReferencesOtherThanOneToThreeDoNothing) {
+    SKIP_WHILE_BRIDGE_PORT_IS_HELD();
     SimHostProcess host(SimHostProgram, strictRun());
     launch(host);
     for (const char* reference : {"0", "4", "-1", "259"}) {
@@ -136,6 +140,7 @@ TEST(BridgeCommands, ItemReferencesOtherThanOneToThreeDoNothing) {
 }
 
 TEST(BridgeCommands, InterruptStopsTheBridgeThenDisablesStopsAndUnloads) {
+    SKIP_WHILE_BRIDGE_PORT_IS_HELD();
     SimHostProcess host(SimHostProgram, strictRun({"--start"}));
     launch(host);
     host.interrupt();
@@ -158,6 +163,7 @@ TEST(BridgeCommands, InterruptStopsTheBridgeThenDisablesStopsAndUnloads) {
 // A disabled plug-in's menu items call nothing: the click says so, and the bridge stays stopped until the
 // plug-in is enabled again.
 TEST(BridgeCommands, ItemsOfTheDisabledPluginCallNothing) {
+    SKIP_WHILE_BRIDGE_PORT_IS_HELD();
     SimHostProcess host(SimHostProgram, strictRun());
     launch(host);
     host.send("disable");

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "SimHostRun.h"
+#include "SocketTestSupport.h"
 
 namespace {
 
@@ -179,6 +180,7 @@ constexpr size_t ProbeLeftovers = 9;
 // Each reload closes the module and opens it afresh: the probe's start count begins again at 1 each time,
 // the bridge's menu works from the new copy, and nothing is left behind or stays mapped.
 TEST(SimHostReload, CyclesUnloadEachModuleCompletelyAndLoadItAfresh) {
+    SKIP_WHILE_BRIDGE_PORT_IS_HELD();
     std::vector<std::string> arguments = strictRun({"--plugin", ProbeModule, "--start", "--reload-cycles", "3"});
     SimHostProcess host(SimHostProgram, arguments);
     launch(host);

@@ -42,19 +42,11 @@ class BridgeService : public SimulatorFixture {
 protected:
     void SetUp() override {
         SimulatorFixture::SetUp();
-        bridge = new CountingBridge();
-        port = bridge->listeningPort();
-        ASSERT_NE(port, 0);
+        startCountingBridge();
     }
-    void TearDown() override {
-        stopBridge();
-        SimulatorFixture::TearDown();
-    }
-    void stopBridge() {
-        if (!bridge) return;
-        bridge->teardown();
-        release(bridge);
-        bridge = nullptr;
+    void startCountingBridge() {
+        counting = new CountingBridge();
+        ASSERT_TRUE(adoptBridge(counting));
     }
     std::unique_ptr<ProtocolClient> loggedInClient() {
         auto client = std::make_unique<ProtocolClient>(port);
@@ -64,8 +56,8 @@ protected:
 
     static constexpr int32_t LoginOkCode = 0;
     AutoreleasePool pool;
-    CountingBridge* bridge = nullptr;
-    uint16_t port = 0;
+    // The fixture's bridge, while it runs.
+    CountingBridge* counting = nullptr;
 };
 
 double value(BaseDictionary* report, const char* key) {
@@ -270,7 +262,7 @@ TEST_F(BridgeService, SeventeenClientsAtOnceTheEighteenthIsRefused) {
     clients.front()->close();
     clients.erase(clients.begin());
     EXPECT_TRUE(eventually([&] { return bridge->clientCount() == 16; }));
-    EXPECT_EQ(bridge->closes.load(), 1);
+    EXPECT_EQ(counting->closes.load(), 1);
     auto admitted = loggedInClient();
     EXPECT_NE(admitted->request(), nullptr);
     for (auto& client : clients) EXPECT_NE(client->request(), nullptr);
@@ -287,15 +279,13 @@ TEST_F(BridgeService, AdoptionAsksAgainWhetherTheConnectionMayStay) {
         }
         std::atomic<int> asked{0};
     };
-    stopBridge();
     auto* admitting = new AdmitsOnlyTheFirstAsk();
-    ProtocolClient client(admitting->listeningPort());
+    ASSERT_TRUE(adoptBridge(admitting));
+    ProtocolClient client(port);
     EXPECT_EQ(client.loginAsApp(), LoginOkCode);
     EXPECT_TRUE(client.closedByPeer());
     EXPECT_EQ(admitting->asked, 2);
     EXPECT_EQ(admitting->clientCount(), 0u);
-    admitting->teardown();
-    release(admitting);
 }
 
 TEST_F(BridgeService, TeardownReturnsOnlyAfterEveryReceiveThreadHasEnded) {
@@ -312,7 +302,7 @@ TEST_F(BridgeService, StoppingWithClientsClosesThemAllWithoutCloseCallbacks) {
     std::vector<std::unique_ptr<ProtocolClient>> clients;
     for (int i = 0; i < 5; ++i) clients.push_back(loggedInClient());
     bridge->teardown();
-    EXPECT_EQ(bridge->closes.load(), 0);
+    EXPECT_EQ(counting->closes.load(), 0);
     EXPECT_EQ(bridge->clientCount(), 0u);
     EXPECT_EQ(bridge->listeningPort(), 0);
     for (auto& client : clients) EXPECT_TRUE(client->closedByPeer());
@@ -341,8 +331,7 @@ TEST_F(BridgeService, StartStopCyclesWithClientsComingAndGoing) {
     stopBridge();
     for (int cycle = 0; cycle < 10; ++cycle) {
         AutoreleasePool each;
-        bridge = new CountingBridge();
-        port = bridge->listeningPort();
+        startCountingBridge();
         std::vector<std::unique_ptr<ProtocolClient>> clients;
         for (int i = 0; i < 3; ++i) clients.push_back(loggedInClient());
         clients[0]->request();

@@ -69,7 +69,6 @@ using EncodedReportTest = SimulatorFixture;
 TEST_F(EncodedReportTest, BytesAreThoseOfTheObjectPathForAnyValues) {
     std::mt19937_64 random(16);
     ASSERT_TRUE(startBridge());
-    GPSBridge* bridge = BridgeSwitch::current();
     int refused = 0;
     for (int round = 0; round < 2000; ++round) {
         for (const PositionField& field : PositionFields) {
@@ -88,7 +87,6 @@ TEST_F(EncodedReportTest, BytesAreThoseOfTheObjectPathForAnyValues) {
 TEST_F(EncodedReportTest, EncodedOncePerGenerationAndAgainWhenTheValuesChange) {
     setEveryDataref(1.5);
     ASSERT_TRUE(startBridge());
-    GPSBridge* bridge = BridgeSwitch::current();
     EncodedReport* first = bridge->encodedPositionReport();
     runFrame();  // the same values: the same generation
     EncodedReport* again = bridge->encodedPositionReport();

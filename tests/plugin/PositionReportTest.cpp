@@ -90,7 +90,7 @@ TEST_F(PositionReport, HoldsExactlyTheTenKeysAsRealNumbersOfTheirDatarefs) {
     AutoreleasePool pool;
     for (const SetValue& set : DistinctValues) ASSERT_TRUE(simulator().datarefs.set(set.dataref, set.value));
     ASSERT_TRUE(startBridge());
-    BaseDictionary* report = BridgeSwitch::current()->buildPositionReport();
+    BaseDictionary* report = bridge->buildPositionReport();
 
     EXPECT_EQ(report->count(), 10u);
     for (const SetValue& set : DistinctValues) {
@@ -106,7 +106,7 @@ TEST_F(PositionReport, HoldsExactlyTheTenKeysAsRealNumbersOfTheirDatarefs) {
 TEST_F(PositionReport, EntriesAreInsertedInTheTableOrder) {
     AutoreleasePool pool;
     ASSERT_TRUE(startBridge());
-    BaseDictionary* report = BridgeSwitch::current()->buildPositionReport();
+    BaseDictionary* report = bridge->buildPositionReport();
     std::vector<const char*> tableOrder;
     for (const PositionField& field : PositionFields) tableOrder.push_back(field.key.chars);
     EXPECT_EQ(keyOrder(report), keyOrder(filledInOrder(tableOrder)));
@@ -118,7 +118,7 @@ TEST_F(PositionSnapshotTest, FirstSnapshotIsTakenWhenTheBridgeStarts) {
     AutoreleasePool pool;
     simulator().datarefs.set("sim/flightmodel/position/groundspeed", 10.0);
     ASSERT_TRUE(startBridge());
-    EXPECT_EQ(speedIn(BridgeSwitch::current()->buildPositionReport()), 10.0);
+    EXPECT_EQ(speedIn(bridge->buildPositionReport()), 10.0);
 }
 
 TEST_F(PositionSnapshotTest, EachFrameRefreshesTheValuesAndReportsBetweenFramesAgree) {
@@ -126,12 +126,12 @@ TEST_F(PositionSnapshotTest, EachFrameRefreshesTheValuesAndReportsBetweenFramesA
     simulator().datarefs.set("sim/flightmodel/position/groundspeed", 10.0);
     ASSERT_TRUE(startBridge());
     simulator().datarefs.set("sim/flightmodel/position/groundspeed", 20.0);
-    EXPECT_EQ(speedIn(BridgeSwitch::current()->buildPositionReport()), 10.0);
+    EXPECT_EQ(speedIn(bridge->buildPositionReport()), 10.0);
     runFrame();
-    EXPECT_EQ(speedIn(BridgeSwitch::current()->buildPositionReport()), 20.0);
+    EXPECT_EQ(speedIn(bridge->buildPositionReport()), 20.0);
     simulator().datarefs.set("sim/flightmodel/position/groundspeed", 30.0);
     runFrame();
-    EXPECT_EQ(speedIn(BridgeSwitch::current()->buildPositionReport()), 30.0);
+    EXPECT_EQ(speedIn(bridge->buildPositionReport()), 30.0);
 }
 
 // Once per start: each dataref's name, after its earlier name, which simhost (like X-Plane) does not have.
@@ -147,9 +147,8 @@ TEST_F(PositionSnapshotTest, HandlesAreLookedUpOncePerStart) {
 TEST_F(PositionSnapshotTest, FlightLoopRunsExactlyWhileTheBridgeRuns) {
     EXPECT_EQ(simulator().flightLoops.count(), 0u);
     ASSERT_TRUE(startBridge());
-    ASSERT_TRUE(startBridge());
     EXPECT_EQ(simulator().flightLoops.count(), 1u);
-    BridgeSwitch::stop();
+    stopBridge();
     EXPECT_EQ(simulator().flightLoops.count(), 0u);
     // A flight loop left registered would now run on a destroyed bridge.
     runFrame();
@@ -163,7 +162,6 @@ TEST_F(PositionSnapshotTest, ReportsBuiltOnOtherThreadsNeverCallTheSimulatorNorM
     constexpr int ReportsEach = 400;
     setEveryDataref(0);
     ASSERT_TRUE(startBridge());
-    GPSBridge* bridge = BridgeSwitch::current();
     std::atomic<int> finished{0};
     std::atomic<int> mixed{0};
     std::vector<std::thread> builders;

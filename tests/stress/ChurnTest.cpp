@@ -46,7 +46,7 @@ protected:
 };
 
 TEST_F(Churn, TwentyThousandVisitsLeaveNothingBehind) {
-    startBridge();
+    ASSERT_TRUE(startBridge());
     runSerialFrame();
     int failures = 0;
     for (int cycle = 0; cycle < WarmUpCycles; ++cycle) failures += visitOnce() ? 0 : 1;

@@ -211,7 +211,7 @@ void flood(ProtocolClient* peer) {
 class HostilePeers : public StressFixture {};
 
 TEST_F(HostilePeers, WellBehavedClientsAreAnsweredThroughoutAndStopDoesNotWait) {
-    startBridge();
+    ASSERT_TRUE(startBridge());
     runSerialFrame();
     std::atomic<bool> stop{false};
     std::atomic<uint64_t> answered{0};

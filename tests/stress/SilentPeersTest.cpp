@@ -45,7 +45,7 @@ bool serveApp(uint16_t port) {
 class SilentPeers : public StressFixture {};
 
 TEST_F(SilentPeers, AnAppIsServedWhileEightWaitAndEachIsClosedAtItsDeadline) {
-    startBridge();
+    ASSERT_TRUE(startBridge());
     auto connected = Clock::now();
     Peers silent = connectSilently(port, SilentPeerCount);
     for (auto& peer : silent) ASSERT_TRUE(peer->connected());
@@ -62,7 +62,7 @@ TEST_F(SilentPeers, AnAppIsServedWhileEightWaitAndEachIsClosedAtItsDeadline) {
 }
 
 TEST_F(SilentPeers, AnAppIsServedDuringAStormOfThreeHundredAndThreadsStayBounded) {
-    startBridge();
+    ASSERT_TRUE(startBridge());
     uint32_t threadsBefore = ProcessResources::threads();
     auto stormStarted = Clock::now();
     Peers storm = connectSilently(port, StormPeerCount);

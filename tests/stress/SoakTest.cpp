@@ -95,7 +95,7 @@ void visit(uint16_t port, const std::atomic<bool>& stop, VisitorResult* result) 
 class Soak : public StressFixture {};
 
 TEST_F(Soak, SeventeenPollersAndComingAndGoingVisitorsForAMinute) {
-    startBridge();
+    ASSERT_TRUE(startBridge());
     std::atomic<bool> stop{false};
     std::vector<PollerResult> pollers(SteadyPollers);
     VisitorResult visitors;

@@ -8,6 +8,7 @@
 #include "Eventually.h"
 #include "ProcessResources.h"
 #include "ProtocolClient.h"
+#include "SocketTestSupport.h"
 #include "StressFixture.h"
 #include "base/AutoreleasePool.h"
 #include "plugin/BridgeSwitch.h"
@@ -39,6 +40,7 @@ void visit(const std::atomic<bool>& stop, std::atomic<uint64_t>* admitted) {
 class StartStop : public StressFixture {};
 
 TEST_F(StartStop, TwoHundredCyclesWithClientsArrivingLeaveNoThreadBehind) {
+    SKIP_WHILE_BRIDGE_PORT_IS_HELD();
     // Sanitizer runtimes start a helper thread of their own along with the process's first thread.
     std::thread([] {}).join();
     uint32_t threadsBefore = ProcessResources::threads();
@@ -52,7 +54,11 @@ TEST_F(StartStop, TwoHundredCyclesWithClientsArrivingLeaveNoThreadBehind) {
     for (int cycle = 0; cycle < Cycles; ++cycle) {
         uint64_t admittedBefore = admitted.load();
         BridgeSwitch::start();
-        ASSERT_NE(BridgeSwitch::current(), nullptr);
+        // Another program may take the port between two cycles: the visitors still end before the test does.
+        if (!BridgeSwitch::current()) {
+            ADD_FAILURE() << "cycle " << cycle << ": the bridge could not listen on port 21777";
+            break;
+        }
         runSerialFrame();
         if (!eventually([&] { return admitted.load() > admittedBefore; })) ++cyclesWithoutClients;
         BridgeSwitch::stop();

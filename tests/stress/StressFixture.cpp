@@ -42,24 +42,6 @@ void StressFixture::SetUp() {
     for (const PositionField& field : PositionFields) simulator().datarefs.set(field.dataref, stress::NoFrame);
 }
 
-void StressFixture::TearDown() {
-    stopBridge();
-    SimulatorFixture::TearDown();
-}
-
-void StressFixture::startBridge() {
-    bridge = new GPSBridge(0);
-    port = bridge->listeningPort();
-    ASSERT_NE(port, 0);
-}
-
-void StressFixture::stopBridge() {
-    if (!bridge) return;
-    bridge->teardown();
-    release(bridge);
-    bridge = nullptr;
-}
-
 // Serials are whole numbers far below 2^24, so the float datarefs hold them exactly.
 void StressFixture::runSerialFrame() {
     serial_ += 1.0;

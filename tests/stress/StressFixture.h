@@ -15,7 +15,6 @@
 #include "base/AutoreleasePool.h"
 
 class BaseDictionary;
-class GPSBridge;
 
 namespace stress {
 
@@ -40,20 +39,12 @@ protected:
     AutoreleasePool pool;
 
     void SetUp() override;
-    void TearDown() override;
-
-    // Starts a bridge on an ephemeral port; port holds it.
-    void startBridge();
-    void stopBridge();
 
     // Writes the next serial into the datarefs and runs one simulator frame.
     void runSerialFrame();
     // Runs frames on this thread, one about every millisecond, until done is set or the time is up.
     void runFramesUntil(const std::atomic<bool>& done, std::chrono::milliseconds limit);
     void runFramesFor(std::chrono::milliseconds duration);
-
-    GPSBridge* bridge = nullptr;
-    uint16_t port = 0;
 
 private:
     double serial_ = 0.0;

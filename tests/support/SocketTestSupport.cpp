@@ -62,8 +62,6 @@ IOSocketTCP* newConnectedClient(uint16_t port, const char* host) {
     return client;
 }
 
-// On Linux the kernel's own list of IPv6 addresses answers without the code under test; elsewhere a socket
-// listening on ::1 does.
 bool loopbackPortIsFree(uint16_t port) {
     IOSocketTCP* probe = new IOSocketTCP();
     probe->setAddress("127.0.0.1", port);
@@ -73,6 +71,8 @@ bool loopbackPortIsFree(uint16_t port) {
     return free;
 }
 
+// On Linux the kernel's own list of IPv6 addresses answers without the code under test; elsewhere a socket
+// listening on ::1 does.
 std::string ipv6LoopbackMissing() {
 #ifdef __linux__
     constexpr const char* IPv6LoopbackEntry = "00000000000000000000000000000001 ";  // ::1, as the list writes it

@@ -40,5 +40,14 @@ IOSocketTCP* newConnectedClient(uint16_t port, const char* host = "127.0.0.1");
 // True when nothing listens on port over IPv4 loopback, so a bridge started now can have it.
 bool loopbackPortIsFree(uint16_t port);
 
+// For a test whose bridge must listen on the bridge's own port 21777 (the menu's start, simhost's plug-in):
+// skips it, with the reason, while another program holds the port, such as a simulator flying with the
+// bridge on the developer's machine. Tests that only need some bridge take an ephemeral port instead.
+#define SKIP_WHILE_BRIDGE_PORT_IS_HELD()                                                                         \
+    if (loopbackPortIsFree(21777)) {                                                                             \
+    } else                                                                                                       \
+        GTEST_SKIP() << "port 21777 is in use by another program (a simulator running the bridge?): this test's " \
+                        "bridge must listen there"
+
 // Why this machine cannot run a test over IPv6 loopback (::1), or empty when it can; for GTEST_SKIP.
 std::string ipv6LoopbackMissing();
