@@ -18,8 +18,14 @@ bridge_port=21777
 
 skip() { echo "Windows tests skipped: $*"; exit 77; }
 simhost_pid=""
-# A simhost.exe this script started never outlives it.
-trap '[ -n "$simhost_pid" ] && kill "$simhost_pid" 2>/dev/null' EXIT
+wine_server_kept=""
+# Neither a simhost.exe nor the Wine server this script started outlives it.
+end_run() {
+    [ -n "$simhost_pid" ] && kill "$simhost_pid" 2>/dev/null
+    [ -n "$wine_server_kept" ] && wineserver -k 2>/dev/null
+    return 0
+}
+trap end_run EXIT
 failures=0
 fail() { echo "FAILED: $*"; failures=$((failures + 1)); }
 
@@ -31,18 +37,33 @@ command -v wine >/dev/null || skip "Wine is not installed"
 # A Wine prefix of the build folder's own, made once (the first wineboot takes a while). No display is
 # needed: console programs run without one. Mono and Gecko are never installed into it.
 export WINEPREFIX=$build/wine-prefix WINEDEBUG=-all DISPLAY= WINEDLLOVERRIDES="mscoree,mshtml="
+# Each Wine program talks to the prefix's wineserver, which exits a few seconds after its last program; a
+# program that starts while it exits loses its connection and dies before its first line ("wine client
+# error:0: recvmsg: Connection reset by peer"). So the server that prepared the prefix is waited out, and one
+# server is then kept for the whole run (-p) and ended with the script (-k).
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Preparing the Wine prefix $WINEPREFIX"
     wineboot --init >/dev/null 2>&1 || skip "wineboot cannot prepare a Wine prefix"
+    wineserver -w
 fi
+wineserver -p || skip "wineserver cannot start for the prefix $WINEPREFIX"
+wine_server_kept=yes
 logs=$build/windows-test-logs
 mkdir -p "$logs"
 
 # ---- unit tests
 
-# One line per program: its counts from GoogleTest's summary, or the end of its log when it failed.
+# The first line in which Wine itself, not the program, reports a failure (its server lost, a program it
+# cannot start), or nothing.
+wine_failure() { grep -m1 -E '^wine client error|^wineserver: |^wine: (could not|cannot|failed)' "$1"; }
+
+# The test a GoogleTest log last started.
+last_test() { sed -n 's/^\[ RUN      \] \([^[:space:]]*\).*/\1/p' "$1" | tail -1; }
+
+# One line per program: its counts from GoogleTest's summary, or the end of its log when it failed. A program
+# that Wine itself lost is a failure too, told apart in its line.
 run_unit_tests() {
-    local program name log status passed skipped
+    local program name log status passed skipped lost
     for program in "$build"/windows-tests/*.exe; do
         name=$(basename "$program" .exe)
         log=$logs/$name.log
@@ -50,8 +71,13 @@ run_unit_tests() {
         status=$?
         passed=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) tests\{0,1\}\./\1/p' "$log")
         skipped=$(sed -n 's/^\[  SKIPPED \] \([0-9]*\) tests\{0,1\}, listed below:/\1/p' "$log")
-        if [ "$status" -eq 0 ] && [ -n "$passed" ]; then
+        lost=$(wine_failure "$log")
+        if [ "$status" -eq 0 ] && [ -n "$passed" ] && [ -z "$lost" ]; then
             echo "$name.exe: ${passed} passed, ${skipped:-0} skipped"
+        elif [ -n "$lost" ]; then
+            fail "$name.exe died in Wine itself, not in a test (exit status $status): $lost; see $log"
+        elif ! grep -q '^\[==========\] [0-9]* tests\{0,1\} from .* ran\.' "$log"; then
+            fail "$name.exe ended before GoogleTest's summary (exit status $status), during $(last_test "$log"); see $log"
         else
             fail "$name.exe (exit status $status), see $log"
             grep -E '^\[  FAILED  \]|Failure' "$log" | head -20
@@ -170,6 +196,9 @@ run_end_to_end() {
     [ "$stopped" = 1 ] || { kill "$pid" 2>/dev/null; fail "simhost.exe did not quit"; }
     wait "$pid" 2>/dev/null
     simhost_pid=""
+    local lost
+    lost=$(wine_failure "$host_log")
+    [ -z "$lost" ] || fail "simhost.exe died in Wine itself: $lost; see $host_log"
     if [ "$status" -ne 0 ]; then
         fail "zephrane-client exit status $status: $(tail -3 "$client_errors")"
     elif command -v python3 >/dev/null && ! positions_move "$client_log"; then
