@@ -153,14 +153,17 @@ bool IOSocketAbstract::listen() {
         return false;
     }
     listenError_.clear();
-    if (serviceInfo_) registerService();
     if (wake_) {
         wake_->drain();
     } else {
         wake_ = std::make_unique<WakeChannel>();
     }
     stopRequested_.store(false);
-    return IODriverAbstract::listen();
+    bool accepting = IODriverAbstract::listen();
+    // The accept thread is started first: the announcement's thread loads the DNS-SD library, which holds
+    // the process's loader lock for milliseconds, and a thread started meanwhile waits for that lock.
+    if (accepting && serviceInfo_) registerService();
+    return accepting;
 }
 
 // The body of the driver thread: waits for peers (or a wake-up from close) at most 2 s at a time.
