@@ -35,7 +35,10 @@ protected:
     static void runFrame() { simulator().runFrame(FrameSeconds); }
     // A bridge with its flight loop, as the menu's start makes, but on an ephemeral port: tests that need a
     // running bridge and not its port also run beside a simulator that holds port 21777.
-    ::testing::AssertionResult startBridge() { return adoptBridge(new GPSBridge(0)); }
+    ::testing::AssertionResult startBridge() {
+        AutoreleasePool pool;  // for what starting a bridge autoreleases, as the menu's start has one
+        return adoptBridge(new GPSBridge(0));
+    }
     // As startBridge, with a bridge the test made (a subclass on port 0); the fixture takes its reference.
     ::testing::AssertionResult adoptBridge(GPSBridge* made) {
         stopBridge();
