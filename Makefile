@@ -53,6 +53,8 @@ test-tsan: build-tsan/CMakeCache.txt
 
 # Each libFuzzer target runs FUZZ_SECONDS on a scratch corpus seeded from fuzz/corpus/<target>, with inputs
 # of up to 64 KiB: the default 4 KiB never reaches long chains of nested records or long payloads.
+# BridgeFuzzer's leaks are judged at exit, once its bridge is torn down and every thread joined: between
+# inputs the bridge's threads still hold what they are working on, which a check there would call leaked.
 FUZZ_SECONDS ?= 60
 FUZZERS := SerializerFuzzer BridgeFuzzer
 build-fuzz/CMakeCache.txt:
@@ -73,8 +75,9 @@ fuzz: build-fuzz/CMakeCache.txt
 	@for target in $(FUZZERS); do \
 	  seeds=fuzz/corpus/$$(echo $$target | sed 's/Fuzzer$$//' | tr A-Z a-z); \
 	  scratch=build-fuzz/corpus-$$target; mkdir -p $$scratch; \
+	  leaks=$$([ $$target = BridgeFuzzer ] && echo -detect_leaks=0); \
 	  echo "fuzzing $$target for $(FUZZ_SECONDS) s"; \
-	  build-fuzz/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1 \
+	  build-fuzz/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -max_len=65536 -print_final_stats=1 $$leaks \
 	    -artifact_prefix=build-fuzz/ $$scratch $$seeds || exit 1; \
 	done
 

@@ -12,6 +12,7 @@
 // Received files go to a scratch folder of this process ("<temp>/zephrane-bridge-fuzz-<n>/"), which
 // becomes the process's temporary folder before the bridge starts and is emptied now and then.
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -27,12 +28,14 @@
 #include "file/PathOperations.h"
 #include "plugin/GPSBridge.h"
 #include "serialization/BaseSerializer.h"
+#include "thread/BaseThread.h"
 #include "Simulator.h"
 
 namespace {
 
 constexpr size_t MostParts = 16;
 constexpr uint64_t InputsBetweenCleanups = 256;
+constexpr std::chrono::seconds ThreadsEndLimit{10};
 
 // The bridge and its scratch folder, for the life of the process; torn down on this (the main) thread at
 // exit.
@@ -53,9 +56,12 @@ public:
         port_ = bridge_->listeningPort();
         if (port_ == 0) abort();
     }
+    // As XPluginStop does: the threads that ended by themselves are joined too, so that LeakSanitizer,
+    // which runs after this, finds no thread of ours at work.
     ~FuzzedBridge() {
         bridge_->teardown();
         release(bridge_);
+        BaseThread::waitForAllThreadsToEnd(ThreadsEndLimit);
         AutoreleasePool pool;
         removeItemAtPath(createAutoreleased<BaseString>(scratch_.c_str()), FileRemoveFlag::Recursive);
     }
