@@ -4,7 +4,6 @@
 
 #include "base/BaseDictionary.h"
 #include "base/BaseNumber.h"
-#include "plugin/GPSBridge.h"
 #include "plugin/PositionFields.h"
 #include "thread/BaseThread.h"
 
