@@ -54,6 +54,11 @@ std::string ServiceAdvertisement::publishedName() {
     return publishedName_;
 }
 
+std::string ServiceAdvertisement::outcome() {
+    std::lock_guard<std::mutex> guard(mutex_);
+    return outcome_;
+}
+
 void ServiceAdvertisement::setState(State state) {
     {
         std::lock_guard<std::mutex> guard(mutex_);
@@ -116,10 +121,18 @@ void ServiceAdvertisement::threadMethod() {
 }
 
 void ServiceAdvertisement::reportPublished(const AdvertisingBackend& backend) {
-    PilotLog::write("advertised as \"" + publishedName() + "\" through " + backend.name());
+    report("advertised as \"" + publishedName() + "\" through " + backend.name());
 }
 
 void ServiceAdvertisement::reportNotPublished(const std::string& reasons) {
-    PilotLog::write("not advertised, so apps will not find the simulator by themselves (" + reasons + "): " +
-                    dnsSdInstallHint());
+    report("not advertised, so apps will not find the simulator by themselves (" + reasons + "): " +
+           dnsSdInstallHint());
+}
+
+void ServiceAdvertisement::report(const std::string& line) {
+    {
+        std::lock_guard<std::mutex> guard(mutex_);
+        outcome_ = line;
+    }
+    PilotLog::write(line);
 }

@@ -35,6 +35,9 @@ public:
     State waitForOutcome(std::chrono::milliseconds limit);
     // The name published (the daemon may have chosen another on a collision); empty until published.
     std::string publishedName();
+    // What came of the announcement, in the words of the pilot's log line ("advertised as ... through ...",
+    // "not advertised ..."); empty while the registration is under way.
+    std::string outcome();
 
 protected:
     void threadMethod() override;
@@ -46,6 +49,8 @@ private:
     bool stopRequested();
     void reportPublished(const AdvertisingBackend& backend);
     void reportNotPublished(const std::string& reasons);
+    // Writes the outcome to the pilot's log and keeps it for outcome().
+    void report(const std::string& line);
 
     ServiceDescription service_;
     std::vector<std::unique_ptr<AdvertisingBackend>> backends_;
@@ -55,4 +60,5 @@ private:
     bool stopRequested_ = false;
     AdvertisingBackend* trying_ = nullptr;  // the backend publishing now, which stop cancels
     std::string publishedName_;
+    std::string outcome_;
 };

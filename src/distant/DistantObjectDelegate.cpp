@@ -11,3 +11,5 @@ bool DistantObjectDelegate::shouldAcceptConnection(DistantObjectsCenter*) { retu
 void DistantObjectDelegate::didAcceptConnection(DistantObjectsCenter*) {}
 
 void DistantObjectDelegate::connectionDidClose(DistantObjectsCenter*) {}
+
+void DistantObjectDelegate::didRefuseConnection(DistantObjectsCenter*, int32_t) {}

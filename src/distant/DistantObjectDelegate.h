@@ -23,6 +23,9 @@ public:
     virtual bool shouldAcceptConnection(DistantObjectsCenter* connection);
     // A connection logged in; called on the accept thread. Retain it to keep it.
     virtual void didAcceptConnection(DistantObjectsCenter* connection);
+    // A login was refused with code (a result code of the login handshake), which the client has been sent;
+    // called on the login's thread.
+    virtual void didRefuseConnection(DistantObjectsCenter* connection, int32_t code);
     // The connection's receive loop ended (peer closed, stream failed); called on its receive thread.
     virtual void connectionDidClose(DistantObjectsCenter* connection);
 };

@@ -139,7 +139,7 @@ void DistantObjectsCenter::sendObject(BaseObject* object) {
 void DistantObjectsCenter::sendEncoded(const char* bytes, uint64_t length) {
     std::lock_guard<std::mutex> guard(sendMutex_);
     IOAbstract* buffer = serializer_->baseStream();
-    if (buffer->write(bytes, length)) buffer->flush();
+    if (buffer->write(bytes, length) && buffer->flush()) encodedMessagesSent_.fetch_add(1, std::memory_order_relaxed);
 }
 
 // The pending logins and the parked connections are closed first, so that nothing this center accepted
@@ -284,6 +284,7 @@ void DistantObjectsCenter::admit(DistantObjectsCenter* connection, BaseObject* r
     int32_t code = connection->answerLogin(request, refuse);
     if (code != LoginOk) {
         reportRefusal(connection, code);
+        if (delegate) delegate->didRefuseConnection(connection, code);
         return;
     }
     if ((delegate = delegate_.load())) {

@@ -62,6 +62,10 @@ public:
     // Sends bytes already encoded in the record form (a whole record) at once, through the same buffer as
     // sendObject; a failed send is noticed by the next read.
     void sendEncoded(const char* bytes, uint64_t length);
+    // How many sendEncoded calls have handed their bytes to the system.
+    uint64_t encodedMessagesSent() const { return encodedMessagesSent_.load(std::memory_order_relaxed); }
+    // When the center was made: for an accepted connection, when its peer connected.
+    std::chrono::system_clock::time_point createdAt() const { return createdAt_; }
     // Stops observing new connections, closes the socket and stops the receive thread (without waiting
     // for it when called on that thread). A listening center first ends its pending logins, without waiting
     // for their deadlines. Harmless when repeated.
@@ -126,4 +130,6 @@ private:
     // last place the delegate has.
     std::mutex admissionMutex_;
     std::mutex sendMutex_;
+    std::atomic<uint64_t> encodedMessagesSent_{0};
+    const std::chrono::system_clock::time_point createdAt_ = std::chrono::system_clock::now();
 };

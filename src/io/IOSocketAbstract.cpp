@@ -391,3 +391,9 @@ bool IOSocketAbstract::isServiceRegistered(std::chrono::milliseconds limit) {
     release(advertisement);
     return published;
 }
+
+std::optional<std::string> IOSocketAbstract::serviceOutcome() {
+    std::lock_guard<std::mutex> guard(advertisementMutex_);
+    if (!advertisement_) return std::nullopt;
+    return advertisement_->outcome();
+}

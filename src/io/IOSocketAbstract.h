@@ -22,6 +22,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,9 @@ public:
 
     // Whether the DNS-SD service has confirmed the announcement; waits for its outcome at most limit.
     bool isServiceRegistered(std::chrono::milliseconds limit = std::chrono::milliseconds(0));
+    // What came of the announcement, as the pilot's log says it; empty while it is under way, and nothing
+    // when the socket announces nothing.
+    std::optional<std::string> serviceOutcome();
 
 protected:
     SharedSocketHandle& socketHandle() { return socket_; }

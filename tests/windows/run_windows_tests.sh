@@ -107,7 +107,7 @@ imported_names() {
 system_dll() {
     case "$(echo "$1" | tr 'A-Z' 'a-z')" in
         kernel32.dll | ws2_32.dll | msvcrt.dll | ucrtbase.dll | api-ms-win-*.dll | advapi32.dll | user32.dll | \
-            ntdll.dll | shell32.dll | ole32.dll) return 0 ;;
+            ntdll.dll | shell32.dll | ole32.dll | iphlpapi.dll) return 0 ;;
         *) return 1 ;;
     esac
 }
@@ -208,7 +208,7 @@ run_end_to_end() {
     grep -q 'clicked "Start Zephrane bridge"' "$host_log" || fail "the bridge was not started"
     # Wine has neither Bonjour's dnssd.dll nor DnsServiceRegister: the pilot's log says why apps will not
     # find the simulator, and what to install.
-    grep -q 'Log.txt: Zephrane: started, listening on port 21777' "$host_log" || fail "Log.txt does not say it started"
+    grep -Eq 'Log.txt: Zephrane: bridge [0-9.]+( \([0-9a-f]+\))? started, listening on port 21777' "$host_log" || fail "Log.txt does not say it started"
     grep -q 'Log.txt: Zephrane: not advertised.*install Bonjour' "$host_log" ||
         fail "Log.txt does not say why the bridge is not advertised"
     grep -q 'XPluginStop done' "$host_log" || fail "simhost.exe did not stop the plug-in"

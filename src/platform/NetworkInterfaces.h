@@ -1,0 +1,20 @@
+// The addresses of this computer that an app on the local network can use to reach it: every IPv4 address
+// and every global or unique-local IPv6 address of each interface that is up and not a loopback, with the
+// interface's name ("eth0", "en0", "Ethernet 2"). Link-local IPv6 addresses are left out: an app would need
+// the interface's scope to use one. Empty when the system does not say.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct InterfaceAddress {
+    std::string address;    // numeric text: "192.168.1.20", "fd00::5"
+    std::string interface;  // the name the system shows the pilot
+    bool ipv6 = false;
+};
+
+std::vector<InterfaceAddress> localInterfaceAddresses();
+
+// Whether an IPv6 address (16 bytes) is one an app can be given: global unicast (2000::/3) or unique-local
+// (fc00::/7).
+bool isReachableIPv6(const unsigned char* bytes);

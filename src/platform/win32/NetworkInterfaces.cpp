@@ -1,0 +1,61 @@
+#include "platform/NetworkInterfaces.h"
+
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <iphlpapi.h>
+
+#include <vector>
+
+#include "platform/win32/WideText.h"
+
+namespace {
+
+// Enough for a machine with many adapters; the call says how much it needs when it is not.
+constexpr ULONG FirstBufferBytes = 16384;
+constexpr int Attempts = 3;
+constexpr ULONG AdapterFlags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
+
+// The adapters' list, in a buffer that holds it; empty when the system does not give it.
+std::vector<unsigned char> adapterList() {
+    ULONG bytes = FirstBufferBytes;
+    for (int attempt = 0; attempt < Attempts; ++attempt) {
+        std::vector<unsigned char> buffer(bytes);
+        auto* first = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data());
+        ULONG result = GetAdaptersAddresses(AF_UNSPEC, AdapterFlags, nullptr, first, &bytes);
+        if (result == ERROR_SUCCESS) return buffer;
+        if (result != ERROR_BUFFER_OVERFLOW) break;
+    }
+    return {};
+}
+
+// The address as numeric text, or empty when it is not one an app can use.
+std::string addressText(const SOCKADDR* address) {
+    char text[INET6_ADDRSTRLEN] = {};
+    if (address->sa_family == AF_INET) {
+        const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(address);
+        return inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof(text)) ? text : "";
+    }
+    if (address->sa_family != AF_INET6) return "";
+    const auto* ipv6 = reinterpret_cast<const sockaddr_in6*>(address);
+    if (!isReachableIPv6(ipv6->sin6_addr.s6_addr)) return "";
+    return inet_ntop(AF_INET6, &ipv6->sin6_addr, text, sizeof(text)) ? text : "";
+}
+
+}  // namespace
+
+std::vector<InterfaceAddress> localInterfaceAddresses() {
+    std::vector<InterfaceAddress> found;
+    std::vector<unsigned char> buffer = adapterList();
+    if (buffer.empty()) return found;
+    for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter; adapter = adapter->Next) {
+        if (adapter->OperStatus != IfOperStatusUp || adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK) continue;
+        std::string name = adapter->FriendlyName ? utf8FromWide(adapter->FriendlyName) : adapter->AdapterName;
+        for (auto* unicast = adapter->FirstUnicastAddress; unicast; unicast = unicast->Next) {
+            const SOCKADDR* address = unicast->Address.lpSockaddr;
+            if (!address) continue;
+            std::string text = addressText(address);
+            if (!text.empty()) found.push_back({text, name, address->sa_family == AF_INET6});
+        }
+    }
+    return found;
+}
