@@ -1,7 +1,7 @@
 // simhost itself: its console answers bad input with one error line and carries on, its flight model moves
 // every value the bridge reports, its strict mode stops a plug-in that calls it from another thread or breaks
-// another rule of the SDK, and it reloads plug-ins, tells them what X-Plane tells them and lists what they
-// leave behind.
+// another rule of the SDK, it reloads plug-ins, tells them what X-Plane tells them and lists what they leave
+// behind, and it prints what windows draw.
 #include <gtest/gtest.h>
 
 #include <map>
@@ -170,10 +170,14 @@ const Breach Breaches[] = {
     {"Enable an unknown feature", "It is an error to call this routine with an unsupported feature."},
     {"Make an untitled menu", "you must pass a valid, non-empty menu title even if the menu is a submenu"},
     {"Unregister from inside", "Do NOT call it from your flight loop callback."},
+    {"Make a window without a callback", "you must provide functions for every callback---you may not leave them"},
+    {"Draw outside a window", "the OpenGL context will be set properly for 2-D window drawing."},
+    {"Use a destroyed window", "You use it to control your window."},
 };
 
-// What the probe leaves behind once told to: its Plugins item, its menu, the menu's six items, a flight loop.
-constexpr size_t ProbeLeftovers = 9;
+// What the probe leaves behind once told to: its Plugins item, its menu, the menu's ten items, a flight loop
+// and a window.
+constexpr size_t ProbeLeftovers = 14;
 
 }  // namespace
 
@@ -251,12 +255,13 @@ TEST(SimHostStrictRules, WithoutStrictEachBreachIsOneLineAndTheCallGoesOn) {
     SimHostProcess host(SimHostProgram, probeRun(false));
     launch(host);
     for (const Breach& breach : Breaches) host.send(std::string("click ") + breach.item);
-    ASSERT_TRUE(host.expect("simhost: clicked \"Unregister from inside\""));
+    ASSERT_TRUE(host.expect("simhost: clicked \"Use a destroyed window\""));
     host.send("status");
     ASSERT_FALSE(host.expectLine("simhost: t=").empty());
     EXPECT_EQ(host.quit(), 0);
     EXPECT_NE(host.output().find("Probe: junk read 0\n"), std::string::npos);
     EXPECT_NE(host.output().find("Probe: untitled menu 0\n"), std::string::npos);
+    EXPECT_NE(host.output().find("Probe: window without a callback 0\n"), std::string::npos);
     EXPECT_EQ(lineCount(host.errors()), std::size(Breaches)) << host.errors();
     for (const Breach& breach : Breaches) EXPECT_EQ(occurrences(host.errors(), breach.words), 1u) << breach.words;
 }
@@ -276,6 +281,7 @@ TEST(SimHostUnload, WhatAPluginLeavesBehindIsListedAndStrictAbortsAfterTheList) 
                   std::string::npos);
         EXPECT_NE(errors.find("simhost: Probe left behind menu \"Probe\"\n"), std::string::npos);
         EXPECT_NE(errors.find("simhost: Probe left behind flight loop "), std::string::npos);
+        EXPECT_NE(errors.find("simhost: Probe left behind window \"Probe window\"\n"), std::string::npos);
         if (strict) {
             EXPECT_NE(*status, 0);
             EXPECT_GT(errors.find("simhost: strict mode: aborting"), errors.rfind("left behind")) << errors;
@@ -298,4 +304,29 @@ TEST(SimHostUnload, AModuleStillMappedAfterUnloadIsReportedAndTheRunGoesOn) {
     EXPECT_EQ(host.quit(), 0);
     EXPECT_EQ(host.errors(), "simhost: Probe: module still mapped after unload\n"
                              "simhost: Probe: module still mapped after unload\n");
+}
+
+// The probe's window draws its text out of reading order, one string wrapped and one outside the window; a
+// disabled plug-in's window is not drawn.
+TEST(SimHostWindows, WindowsPrintsWhatEachVisibleWindowDrawsTopToBottom) {
+    SimHostProcess host(SimHostProgram, probeRun(true));
+    launch(host);
+    host.send("windows");
+    ASSERT_TRUE(host.expect("simhost: no window is visible"));
+    host.send("click Show a window");
+    host.send("windows");
+    EXPECT_TRUE(host.expect("simhost: window \"Probe window\" at 100,500 to 400,300 (Probe):\n"
+                            "simhost:   top left\n"
+                            "simhost:   top right\n"
+                            "simhost:   middle\n"
+                            "simhost:   one two\n"
+                            "simhost:   three\n"
+                            "simhost:   outside   [outside the window]"))
+        << host.output();
+    host.send("disable");
+    host.send("windows");
+    EXPECT_TRUE(host.expect("simhost: window \"Probe window\" at 100,500 to 400,300 (Probe) is not drawn: Probe is "
+                            "disabled"));
+    EXPECT_EQ(host.quit(), 0);
+    EXPECT_EQ(host.errors(), "");
 }

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "HostOutput.h"
 #include "SimHost.h"
@@ -36,6 +37,25 @@ bool parseReference(const std::string& text, intptr_t& reference) {
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
+// What a window drew may hold anything; its control characters would break the console's lines.
+std::string printable(std::string text) {
+    for (char& character : text) {
+        if (static_cast<unsigned char>(character) < ' ' || character == '\x7f') character = '?';
+    }
+    return text;
+}
+
+// window "Zephrane bridge" at 20,780 to 520,600 (Zephrane): the title, the top left and bottom right corners
+// and the owner.
+std::string windowHeading(const WindowRegistry::Drawing& drawing, const std::string& owner) {
+    const WindowRegistry::Bounds& bounds = drawing.bounds;
+    return "window " + quoted(printable(drawing.title)) + " at " + std::to_string(bounds.left) + "," +
+           std::to_string(bounds.top) + " to " + std::to_string(bounds.right) + "," + std::to_string(bounds.bottom) +
+           " (" + owner + ")";
+}
+
+constexpr const char* OutsideMark = "   [outside the window]";
+
 }  // namespace
 
 void ConsoleCommands::execute(const std::string& line) {
@@ -54,6 +74,7 @@ void ConsoleCommands::execute(const std::string& line) {
     if (word == "plane" && bare) return plane();
     if (word == "set" && !bare) return setDataref(rest);
     if (word == "datarefs" && bare) return listDatarefs();
+    if (word == "windows" && bare) return showWindows();
     if (word == "freeze" && bare) return freeze();
     if (word == "fly" && bare) return fly();
     if (word == "status" && bare) return status();
@@ -145,6 +166,25 @@ void ConsoleCommands::listDatarefs() {
     }
 }
 
+// Each visible window in the order they were made, its text indented below it in reading order; a disabled
+// plug-in's window is not drawn.
+void ConsoleCommands::showWindows() {
+    std::vector<WindowRegistry::Drawing> drawings = simulator().windows.drawVisible();
+    if (drawings.empty()) hostSay("no window is visible");
+    for (const WindowRegistry::Drawing& drawing : drawings) {
+        std::string owner = host_.nameOf(drawing.owner);
+        std::string heading = windowHeading(drawing, owner);
+        if (!drawing.drawn) {
+            hostSay(heading + " is not drawn: " + owner + " is disabled");
+            continue;
+        }
+        hostSay(heading + (drawing.strings.empty() ? ": no text" : ":"));
+        for (const WindowRegistry::Text& text : drawing.strings) {
+            hostSay("  " + printable(text.text) + (text.outside ? OutsideMark : ""));
+        }
+    }
+}
+
 void ConsoleCommands::freeze() {
     simulator().model.freeze();
     hostSay("flight model frozen");
@@ -164,8 +204,8 @@ void ConsoleCommands::resources() {
 
 void ConsoleCommands::help() {
     hostSay("commands: menu | click <item text> | handler <menu title> <reference> | enable | disable |");
-    hostSay("          reload | plane | set <dataref> <value> | datarefs | freeze | fly | status | resources |");
-    hostSay("          help | quit");
+    hostSay("          reload | plane | set <dataref> <value> | datarefs | windows | freeze | fly | status |");
+    hostSay("          resources | help | quit");
 }
 
 void ConsoleCommands::quit() {

@@ -9,6 +9,7 @@
 //   plane                        tell the plug-ins the user's aircraft was unloaded and loaded again
 //   set <dataref> <value>        freeze the flight model and set a dataref (the value is the last word)
 //   datarefs                     list the datarefs and their values
+//   windows                      draw each visible window once and print the text it drew, top to bottom
 //   freeze | fly                 stop or resume the flight model
 //   status                       print the status line now
 //   resources                    print simhost's threads and open descriptors (-1 where the system hides them)
@@ -35,6 +36,7 @@ private:
     void plane();
     void setDataref(const std::string& arguments);
     void listDatarefs();
+    void showWindows();
     void freeze();
     void fly();
     void status();

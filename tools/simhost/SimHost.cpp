@@ -207,7 +207,7 @@ void SimHost::sayStatusEachSecond(double previousTime) {
 
 std::string SimHost::statusLine() const {
     const DatarefTable& datarefs = simulator().datarefs;
-    bool bridgeRunning = simulator().flightLoops.count() > 0;
+    bool bridgeRunning = simulator().menus.checkOf(StartItem) == xplm_Menu_Checked;
     int clients = establishedTcpConnections(BridgePort);
     std::string clientCount = clients < 0 ? "" : " clients=" + std::to_string(clients);
     char line[256];

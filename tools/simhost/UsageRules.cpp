@@ -8,6 +8,11 @@ void UsageRules::breach(const char* function, const std::string& problem, const 
     abortIfStrict();
 }
 
+void UsageRules::fault(const char* function, const std::string& problem) {
+    report(std::string(function) + ": " + problem);
+    abortIfStrict();
+}
+
 void UsageRules::report(const std::string& finding) {
     findings_.fetch_add(1);
     std::fprintf(stderr, "simhost: %s\n", finding.c_str());

@@ -15,6 +15,9 @@ public:
     // A call that breaks a rule: "simhost: <function>: <problem>; the SDK says: "<words>"", then the abort
     // in strict mode. The words are quoted from the header that states the rule.
     void breach(const char* function, const std::string& problem, const char* sdkWords);
+    // A call that breaks a rule the SDK's headers imply without words to quote (a null pointer where the header
+    // does not say "Can be NULL", say): "simhost: <function>: <problem>", then the abort in strict mode.
+    void fault(const char* function, const std::string& problem);
     // A finding that the caller may follow with more before abortIfStrict.
     void report(const std::string& finding);
     void abortIfStrict() const;
