@@ -5,6 +5,8 @@
 
 #include "base/AutoreleasePool.h"
 #include "base/PilotLog.h"
+#include "plugin/BridgeStatus.h"
+#include "plugin/BridgeVersion.h"
 #include "plugin/GPSBridge.h"
 #include "plugin/PilotLogWriter.h"
 #include "plugin/PluginMenu.h"
@@ -16,14 +18,35 @@ constexpr const char* AlreadyStoppedWarning = "\nWARNING : bridge is already sto
 GPSBridge* currentBridge = nullptr;
 // Until XPluginEnable, the simulator has the plug-in loaded but not enabled.
 bool pluginEnabled = false;
+// Why the last start could not listen; empty once a start worked or the pilot stopped. Plain storage: the
+// module's statics hold nothing that needs destroying.
+char lastStartFailure[256] = "";
+
+void rememberFailure(const std::string& failure) {
+    std::snprintf(lastStartFailure, sizeof(lastStartFailure), "%s", failure.c_str());
+}
 
 void tearDown() {
     currentBridge->teardown();
     release(currentBridge);
     currentBridge = nullptr;
     PilotLog::write("stopped");
+    rememberFailure("");
     PluginMenu::showServing(false);
     PilotLogWriter::writeWaitingLines();
+}
+
+// "bridge 1.1.0 (abc1234) started, listening on port 21777 (IPv4 and IPv6) at 192.168.1.20 (eth0)", or why
+// it could not listen.
+std::string startLine(GPSBridge* bridge) {
+    std::string start = std::string("bridge ") + bridgeVersion();
+    std::string port = std::to_string(GPSBridge::BridgePort);
+    if (!bridge->isListening()) {
+        return start + " could not listen on port " + port + ": " + lastStartFailure +
+               " (another program may be using it); the bridge is not running";
+    }
+    return start + " started, listening on port " + port + " (" + bridge->addressFamilies() + ") at " +
+           BridgeStatus::addressesText(bridge->listensOnBothFamilies());
 }
 
 }  // namespace
@@ -39,14 +62,14 @@ void BridgeSwitch::start() {
         PilotLogWriter::writeWaitingLines();
         return;
     }
+    // The start's own line comes first among those of this start, before the announcement's.
+    PilotLogWriter::writeWaitingLines();
     auto* bridge = new GPSBridge();
-    std::string port = std::to_string(GPSBridge::BridgePort);
+    rememberFailure(bridge->isListening() ? "" : bridge->listenError());
+    PilotLogWriter::writeLine(startLine(bridge));
     if (bridge->isListening()) {
         currentBridge = bridge;
-        PilotLog::write("started, listening on port " + port + " (" + bridge->addressFamilies() + ")");
     } else {
-        PilotLog::write("could not listen on port " + port + ": " + bridge->listenError() +
-                        " (another program may be using it); the bridge is not running");
         bridge->teardown();
         release(bridge);
     }
@@ -72,3 +95,7 @@ void BridgeSwitch::stopIfRunning() {
 void BridgeSwitch::setEnabled(bool enabled) { pluginEnabled = enabled; }
 
 GPSBridge* BridgeSwitch::current() { return currentBridge; }
+
+bool BridgeSwitch::isEnabled() { return pluginEnabled; }
+
+const char* BridgeSwitch::startFailure() { return lastStartFailure; }

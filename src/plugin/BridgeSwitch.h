@@ -20,4 +20,7 @@ public:
     static void setEnabled(bool enabled);
     // The running bridge, or null.
     static GPSBridge* current();
+    static bool isEnabled();
+    // Why the last start could not listen, in the system's words; empty once a start worked or after a stop.
+    static const char* startFailure();
 };

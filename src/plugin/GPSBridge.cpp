@@ -108,12 +108,28 @@ bool GPSBridge::isListening() { return serverCenter_ && serverCenter_->stream()-
 
 std::string GPSBridge::listenError() { return serverCenter_ ? serverCenter_->stream()->listenError() : "stopped"; }
 
-std::string GPSBridge::addressFamilies() {
-    return serverCenter_ && serverCenter_->stream()->listensOnBothFamilies() ? "IPv4 and IPv6" : "IPv4 only";
-}
+bool GPSBridge::listensOnBothFamilies() { return serverCenter_ && serverCenter_->stream()->listensOnBothFamilies(); }
+
+std::string GPSBridge::addressFamilies() { return listensOnBothFamilies() ? "IPv4 and IPv6" : "IPv4 only"; }
 
 void GPSBridge::reportClient(DistantObjectsCenter* connection, const std::string& what) {
     PilotLog::writeForPeer(std::string("client ") + connection->peerName()->chars() + " " + what);
+}
+
+std::vector<GPSBridge::ClientStatus> GPSBridge::clientStatuses() {
+    AutoreleasePool pool;
+    std::vector<ClientStatus> statuses;
+    std::lock_guard<std::mutex> guard(clientsMutex_);
+    for (BaseObject* element : BaseArrayEnumerator(clients_)) {
+        auto* connection = static_cast<DistantObjectsCenter*>(element);
+        statuses.push_back({connection->peerName()->chars(), connection->createdAt(), connection->encodedMessagesSent()});
+    }
+    return statuses;
+}
+
+std::optional<std::string> GPSBridge::advertisementOutcome() {
+    if (!serverCenter_) return std::nullopt;
+    return serverCenter_->stream()->serviceOutcome();
 }
 
 uint32_t GPSBridge::clientCount() {
@@ -185,6 +201,11 @@ void GPSBridge::didAcceptConnection(DistantObjectsCenter* connection) {
     }
     reportClient(connection, "logged in (" + std::to_string(count) + " of " + std::to_string(MostClients) + ")");
     connection->setDelegate(this);  // starts the receive thread
+}
+
+void GPSBridge::didRefuseConnection(DistantObjectsCenter* connection, int32_t code) {
+    AutoreleasePool pool;
+    refusals_.add(connection->peerName()->chars(), code);
 }
 
 // On the connection's own receive thread, which ends right after: the connection frees its place at once

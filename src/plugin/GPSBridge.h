@@ -13,11 +13,15 @@
 // connections), the DebugManager, the position snapshot and the cache of its encoded report.
 #pragma once
 
+#include <chrono>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "distant/DistantObjectDelegate.h"
 #include "plugin/PositionSnapshot.h"
+#include "plugin/RecentRefusals.h"
 #include "plugin/ReportCache.h"
 
 class BaseDictionary;
@@ -62,7 +66,22 @@ public:
     void didReceiveFrequentMessage(DistantObjectsCenter* connection) override;
     bool shouldAcceptConnection(DistantObjectsCenter* connection) override;
     void didAcceptConnection(DistantObjectsCenter* connection) override;
+    void didRefuseConnection(DistantObjectsCenter* connection, int32_t code) override;
     void connectionDidClose(DistantObjectsCenter* connection) override;
+
+    // An app logged in, as the status window shows it.
+    struct ClientStatus {
+        std::string address;
+        std::chrono::system_clock::time_point since;
+        uint64_t reportsSent;
+    };
+    // Any thread: the apps logged in now, in order of arrival.
+    std::vector<ClientStatus> clientStatuses();
+    // Any thread: the last few logins refused, oldest first.
+    std::vector<RecentRefusals::Refusal> recentRefusals() const { return refusals_.latest(); }
+    // Main thread: what came of the DNS-SD announcement, as the pilot's log says it; empty while it is under
+    // way, nothing when nothing is announced.
+    std::optional<std::string> advertisementOutcome();
 
     // The port the bridge listens on (the ephemeral one when constructed with 0), 0 after teardown.
     uint16_t listeningPort();
@@ -71,6 +90,8 @@ public:
     std::string listenError();
     // "IPv4 and IPv6", or "IPv4 only".
     std::string addressFamilies();
+    // Whether IPv6 apps can reach the bridge as well as IPv4 ones.
+    bool listensOnBothFamilies();
     uint32_t clientCount();
 
     // The most clients at once, as the pilot's log counts them.
@@ -89,4 +110,5 @@ private:
     DebugManager* debugManager_;
     PositionSnapshot snapshot_;
     ReportCache reportCache_{snapshot_};
+    RecentRefusals refusals_;
 };

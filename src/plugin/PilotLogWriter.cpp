@@ -6,5 +6,7 @@
 #include "base/PilotLog.h"
 
 void PilotLogWriter::writeWaitingLines() {
-    for (const std::string& line : PilotLog::take()) XPLMDebugString((LinePrefix + line + "\n").c_str());
+    for (const std::string& line : PilotLog::take()) writeLine(line);
 }
+
+void PilotLogWriter::writeLine(const std::string& line) { XPLMDebugString((LinePrefix + line + "\n").c_str()); }

@@ -3,9 +3,13 @@
 // every frame while the bridge runs, so lines that other threads add appear within a frame.
 #pragma once
 
+#include <string>
+
 class PilotLogWriter {
 public:
     static constexpr const char* LinePrefix = "Zephrane: ";
 
     static void writeWaitingLines();
+    // Writes one line at once, before any line still waiting.
+    static void writeLine(const std::string& line);
 };

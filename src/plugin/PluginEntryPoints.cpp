@@ -9,6 +9,7 @@
 #include "plugin/BridgeSwitch.h"
 #include "plugin/ModuleExit.h"
 #include "plugin/PluginMenu.h"
+#include "plugin/StatusWindow.h"
 
 namespace {
 
@@ -42,6 +43,7 @@ int XPluginStart(char* outName, char* outSignature, char* outDescription) {
 void XPluginStop(void) {
     ModuleExit::Clock::time_point deadline = ModuleExit::Clock::now() + StopLimit;
     BridgeSwitch::stopIfRunning();
+    StatusWindow::destroy();
     PluginMenu::remove();
     ModuleExit::leave(deadline);
 }

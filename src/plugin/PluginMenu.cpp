@@ -3,6 +3,7 @@
 #include "XPLMMenus.h"
 #include "plugin/AutoStart.h"
 #include "plugin/BridgeSwitch.h"
+#include "plugin/StatusWindow.h"
 
 namespace {
 
@@ -10,6 +11,7 @@ constexpr const char* MenuTitle = "Zephrane";
 constexpr const char* StartItemText = "Start Zephrane bridge";
 constexpr const char* StopItemText = "Stop Zephrane bridge";
 constexpr const char* AutoStartItemText = "Start bridge automatically";
+constexpr const char* StatusItemText = "Show bridge status";
 // The SDK's force-English argument, which it ignores.
 constexpr int ForceEnglish = 1;
 
@@ -34,6 +36,7 @@ void PluginMenu::build() {
     startItem = XPLMAppendMenuItem(submenu, StartItemText, itemReference(StartItemReference), ForceEnglish);
     XPLMAppendMenuItem(submenu, StopItemText, itemReference(StopItemReference), ForceEnglish);
     autoStartItem = XPLMAppendMenuItem(submenu, AutoStartItemText, itemReference(AutoStartItemReference), ForceEnglish);
+    XPLMAppendMenuItem(submenu, StatusItemText, itemReference(StatusItemReference), ForceEnglish);
 }
 
 void PluginMenu::remove() {
@@ -47,6 +50,7 @@ void PluginMenu::handle(void*, void* itemRef) {
     if (itemRef == itemReference(StartItemReference)) BridgeSwitch::start();
     if (itemRef == itemReference(StopItemReference)) BridgeSwitch::stop();
     if (itemRef == itemReference(AutoStartItemReference)) AutoStart::toggle();
+    if (itemRef == itemReference(StatusItemReference)) StatusWindow::toggle();
 }
 
 void PluginMenu::showServing(bool serving) { check(startItem, serving); }

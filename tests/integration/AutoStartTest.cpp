@@ -21,7 +21,8 @@ namespace {
 constexpr uint16_t BridgePort = 21777;
 const std::string AutoStartItem = "Start bridge automatically";
 const std::string StartItem = "Start Zephrane bridge";
-const std::string StartedLine = "simhost: Log.txt: Zephrane: started, listening on port 21777";
+// The start's line names the version between "Zephrane: bridge" and "started".
+const std::string StartedLine = " started, listening on port 21777";
 // Where simhost is told to keep its preferences: a folder it has to make.
 const std::string PreferencesFolder = "simulator/preferences";
 const std::string ChoiceFile = PreferencesFolder + "/Zephrane.prf";
@@ -165,7 +166,7 @@ TEST_F(AutoStart, TurnedOnTheNextLaunchServesWithoutAClickAndTurnedOffItDoesNot)
     }
     {
         auto host = launch();
-        EXPECT_EQ(host->output().find("Zephrane: started"), std::string::npos) << host->output();
+        EXPECT_EQ(host->output().find(StartedLine), std::string::npos) << host->output();
         EXPECT_FALSE(ProtocolClient(BridgePort).connected());
         EXPECT_EQ(markOf(*host, AutoStartItem), "[ ]");
         EXPECT_EQ(markOf(*host, StartItem), "");
@@ -179,7 +180,7 @@ TEST_F(AutoStart, ADamagedFileReadsAsOffAndLogTxtSaysSo) {
     std::string expected = "Zephrane: could not read " + scratch.path(ChoiceFile) +
                            " (it does not hold the choice); the bridge will not start by itself";
     EXPECT_NE(host->output().find(expected), std::string::npos) << host->output();
-    EXPECT_EQ(host->output().find("Zephrane: started"), std::string::npos);
+    EXPECT_EQ(host->output().find(StartedLine), std::string::npos);
     EXPECT_EQ(markOf(*host, AutoStartItem), "[ ]");
     quit(*host);
 }
@@ -222,7 +223,7 @@ TEST_F(AutoStart, ReloadsWithAppsPollingLeaveNothingBehindAndTheAppsAreServedAga
     EXPECT_EQ(zephraneItems(*host), 1u);
     apps.clear();
     quit(*host);
-    EXPECT_EQ(occurrences(host->output(), "Log.txt: Zephrane: started"), static_cast<size_t>(ReloadCycles + 1));
+    EXPECT_EQ(occurrences(host->output(), StartedLine), static_cast<size_t>(ReloadCycles + 1));
     for (const char* fault : {"could not", "stays in memory", "left behind", "still mapped", "off the simulator"}) {
         EXPECT_EQ(host->output().find(fault), std::string::npos) << fault;
         EXPECT_EQ(host->errors().find(fault), std::string::npos) << fault << "\n" << host->errors();

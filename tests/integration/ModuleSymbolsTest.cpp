@@ -70,6 +70,10 @@ TEST(ModuleSymbols, NeedsOnlyXplmFunctionsAndTheCLibrary) {
     std::set<std::string> expected{"XPLMFindPluginsMenu", "XPLMCreateMenu", "XPLMAppendMenuItem", "XPLMCheckMenuItem",
                                    "XPLMDestroyMenu", "XPLMRemoveMenuItem", "XPLMDebugString", "XPLMGetPrefsPath",
                                    "XPLMEnableFeature", "XPLMFindDataRef", "XPLMGetDatad", "XPLMGetDataf",
-                                   "XPLMRegisterFlightLoopCallback", "XPLMUnregisterFlightLoopCallback"};
+                                   "XPLMRegisterFlightLoopCallback", "XPLMUnregisterFlightLoopCallback",
+                                   "XPLMCreateWindowEx", "XPLMDestroyWindow", "XPLMGetScreenBoundsGlobal",
+                                   "XPLMGetWindowGeometry", "XPLMSetWindowGeometry", "XPLMGetWindowIsVisible",
+                                   "XPLMSetWindowIsVisible", "XPLMSetWindowPositioningMode", "XPLMSetWindowTitle",
+                                   "XPLMDrawString", "XPLMGetFontDimensions"};
     EXPECT_EQ(xplm, expected);
 }

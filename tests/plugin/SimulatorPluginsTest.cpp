@@ -98,11 +98,12 @@ TEST_F(SimulatorPlugins, StartAndStopMakeAndTakeAwayItsMenuWithItsOwnIndexes) {
         "XPLMAppendMenuItem(2, \"Start Zephrane bridge\", 1, 1)",
         "XPLMAppendMenuItem(2, \"Stop Zephrane bridge\", 2, 1)",
         "XPLMAppendMenuItem(2, \"Start bridge automatically\", 3, 1)",
+        "XPLMAppendMenuItem(2, \"Show bridge status\", 4, 1)",
         "XPLMGetPrefsPath()",
         "XPLMCheckMenuItem(2, 2, 1)",
     };
     EXPECT_EQ(simulator().calls.calls(), expected);
-    EXPECT_EQ(simulator().leftBehind(BridgePlugin).size(), 5u);
+    EXPECT_EQ(simulator().leftBehind(BridgePlugin).size(), 6u);
 
     simulator().calls.clear();
     XPluginStop();

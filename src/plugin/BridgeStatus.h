@@ -1,0 +1,23 @@
+// BridgeStatus: what the status window shows, as plain lines of text: the version and the bridge's state,
+// the port and this computer's addresses an app can use, what came of the DNS-SD announcement, the apps
+// logged in and the last logins refused. The main thread captures it from the bridge switch, the running
+// bridge (whose network threads keep their facts under their own short locks) and the system's interfaces;
+// the window only reads the captured lines.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace BridgeStatus {
+
+// Lines longer than this are wrapped at a space, the rest indented as a detail.
+inline constexpr size_t LongestLine = 88;
+inline constexpr const char* DetailIndent = "    ";
+
+// Main thread: the window's lines, top to bottom.
+std::vector<std::string> capture();
+// "192.168.1.20 (eth0), fd00::5 (eth0)": the addresses an app can use, IPv6 ones only with ipv6Too; when
+// there is none, a sentence saying that only apps on this computer can connect.
+std::string addressesText(bool ipv6Too);
+
+}  // namespace BridgeStatus

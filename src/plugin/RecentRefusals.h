@@ -1,0 +1,31 @@
+// RecentRefusals: the last few logins the bridge refused, for the status window. Login threads add to it;
+// the main thread copies it once a second. It keeps at most Kept of them, newest last, under a lock held only
+// to copy a few short strings.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+class RecentRefusals {
+public:
+    static constexpr size_t Kept = 4;
+
+    struct Refusal {
+        std::chrono::system_clock::time_point at;
+        std::string peer;
+        int32_t code;
+    };
+
+    // Any thread.
+    void add(std::string peer, int32_t code);
+    // Any thread: a copy, oldest first.
+    std::vector<Refusal> latest() const;
+
+private:
+    mutable std::mutex mutex_;
+    std::deque<Refusal> refusals_;
+};
