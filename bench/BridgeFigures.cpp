@@ -3,7 +3,8 @@
 // byte sizes on two plain loopback sockets (percentiles of per-iteration times, taken in alternating
 // blocks); reports per second with 1 and 17 clients polling as fast as they can; the time Start (without
 // DNS-SD) and Stop with 17 clients take on the simulator's thread; the work the bridge's flight loop adds to
-// each simulator frame; and resident memory per connected client. Round trips are measured twice: with the
+// each simulator frame; the status window's draw callback and capture; and resident memory per connected
+// client. Round trips are measured twice: with the
 // threads placed by the system, and with every thread on one CPU, where no wake-up waits for another CPU.
 //
 // This thread stands in for the simulator's main thread; no simulator frame runs except in the flight-loop
@@ -32,8 +33,11 @@
 #include "base/BaseDictionary.h"
 #include "io/BaseBuffer.h"
 #include "io/IOBufferFilter.h"
+#include "plugin/BridgeStatus.h"
+#include "plugin/BridgeSwitch.h"
 #include "plugin/EncodedReport.h"
 #include "plugin/GPSBridge.h"
+#include "plugin/StatusWindow.h"
 #include "serialization/BaseSerializer.h"
 
 namespace {
@@ -50,6 +54,8 @@ constexpr std::chrono::seconds ThroughputPeriod{3};
 constexpr int MostClients = 17;
 constexpr int StartStopRepetitions = 20;
 constexpr int FlightLoopFrames = 200000;
+constexpr int WindowDraws = 20000;
+constexpr int StatusCaptures = 200;
 
 [[noreturn]] void fail(const char* what) {
     fprintf(stderr, "bridge_figures: %s\n", what);
@@ -305,6 +311,49 @@ void measureFlightLoop() {
            FlightLoopFrames, perFrameWith, perFrameWithout, perFrameWith - perFrameWithout);
 }
 
+// The status window with 17 apps logged in, as the menu's start and "Show bridge status" make it (the bridge
+// on port 21777): one run of its draw callback as simhost draws a frame (simhost's recording of the strings
+// included), one capture of its text (once a second while it shows), and the frame's cost with the window
+// hidden against the frame's cost before it was ever shown.
+void measureStatusWindow(const WireMessages& messages) {
+    BridgeSwitch::setEnabled(true);
+    {
+        QuietStandardOutput quiet;
+        BridgeSwitch::start();
+    }
+    GPSBridge* bridge = BridgeSwitch::current();
+    if (!bridge) {
+        printf("Status window: not measured, port %u is taken\n\n", GPSBridge::BridgePort);
+        return;
+    }
+    auto clients = loggedInClients(bridge, messages, MostClients);
+    for (auto& client : clients) client->roundTrip();
+    runFrames(FlightLoopFrames / 10);  // warm-up
+    std::chrono::nanoseconds before = runFrames(FlightLoopFrames);
+    StatusWindow::toggle();
+    Clock::time_point begin = Clock::now();
+    size_t strings = 0;
+    for (int i = 0; i < WindowDraws; ++i) {
+        for (const WindowRegistry::Drawing& drawing : simulator().windows.drawVisible()) strings += drawing.strings.size();
+    }
+    std::chrono::nanoseconds draws = Clock::now() - begin;
+    begin = Clock::now();
+    for (int i = 0; i < StatusCaptures; ++i) BridgeStatus::capture();
+    std::chrono::nanoseconds captures = Clock::now() - begin;
+    StatusWindow::toggle();
+    std::chrono::nanoseconds hidden = runFrames(FlightLoopFrames);
+    StatusWindow::destroy();
+    clients.clear();
+    BridgeSwitch::stopIfRunning();
+    printf("Status window with %d apps logged in (%zu lines):\n"
+           "  draw callback, as simhost draws a frame: %.2f us\n"
+           "  capture of its text (once a second while it shows): %.1f us\n"
+           "  frame with the bridge, before the window was shown: %.0f ns; with it hidden: %.0f ns\n\n",
+           MostClients, strings / WindowDraws, micros(draws) / WindowDraws, micros(captures) / StatusCaptures,
+           static_cast<double>(before.count()) / FlightLoopFrames,
+           static_cast<double>(hidden.count()) / FlightLoopFrames);
+}
+
 // Only the work of count requests on memory streams, for instruction counts under callgrind:
 //   valgrind --tool=callgrind --toggle-collect='*RequestWork::answerOne*' zephrane_bridge_figures --request-work 2000
 void runRequestWorkOnly(int count) {
@@ -347,6 +396,14 @@ int main(int argc, char** argv) {
         measureAnotherProcess(static_cast<uint16_t>(std::atoi(argv[2])));
         return 0;
     }
+    if (argc == 2 && std::string(argv[1]) == "--status-window") {
+        AutoreleasePool pool;
+        GPSBridge* bridge = startBridge();
+        WireMessages messages = WireMessages::forBridge(*bridge);
+        stopBridge(bridge);
+        measureStatusWindow(messages);
+        return 0;
+    }
     if (argc == 2 && std::string(argv[1]) == "--throughput") {
         AutoreleasePool pool;
         GPSBridge* bridge = startBridge();
@@ -379,6 +436,7 @@ int main(int argc, char** argv) {
         }
         measureStartAndStop(messages);
         measureFlightLoop();
+        measureStatusWindow(messages);
     }
     printf("Load average after: %s\n", loadAverage().c_str());
     return 0;

@@ -9,7 +9,7 @@
 
 struct InterfaceAddress {
     std::string address;    // numeric text: "192.168.1.20", "fd00::5"
-    std::string interface;  // the name the system shows the pilot
+    std::string interfaceName;  // the name the system shows the pilot
     bool ipv6 = false;
 };
 

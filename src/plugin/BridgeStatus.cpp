@@ -32,7 +32,7 @@ std::vector<InterfaceAddress> reachableAddresses(bool ipv6Too) {
     return addresses;
 }
 
-std::string named(const InterfaceAddress& address) { return address.address + " (" + address.interface + ")"; }
+std::string named(const InterfaceAddress& address) { return address.address + " (" + address.interfaceName + ")"; }
 
 // Adds text as one line, or as several when it is long: broken at spaces, the later ones indented.
 void addWrapped(Lines& lines, const std::string& text) {
