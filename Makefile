@@ -109,10 +109,10 @@ build-debian11/CMakeCache.txt: | $(DEBIAN11_TREE)
 	$(DEBIAN11_ENV) cmake -S . -B build-debian11 $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/debian11-x86_64.cmake \
 	  -DZEPHRANE_DEBIAN11_TREE=$(DEBIAN11_TREE) -DZEPHRANE_TESTS=OFF
 
-# The module and the simhost that the compatibility test runs inside the tree.
+# The module and the simhost that the compatibility test runs inside the tree, and the pilot's client.
 debian11: build-debian11/CMakeCache.txt
 	$(call werror_into,build-debian11)
-	$(DEBIAN11_ENV) cmake --build build-debian11 -j $(JOBS) --target zephrane_xpl simhost
+	$(DEBIAN11_ENV) cmake --build build-debian11 -j $(JOBS) --target zephrane_xpl simhost zephrane-client
 
 ifeq ($(HAVE_MINGW),yes)
 windows-module: build-windows/CMakeCache.txt
@@ -125,15 +125,22 @@ endif
 
 # dist/Zephrane-<version>.zip: Zephrane/lin_x64 (the Debian 11 build) and Zephrane/win_x64, both without debug
 # information (kept in dist/symbols/), Zephrane/mac_x64 (linked without a debug map), and the pilot's read-me
-# (tools/package/make_package.sh).
+# (tools/package/make_package.sh). dist/zephrane-client-<version>.zip: the pilot's checker for Windows (the
+# MinGW runtime inside), Linux (the Debian 11 build) and the Mac (universal), with its read-me
+# (tools/package/make_client_package.sh).
 package: debian11 windows-module mac-module
+	cmake --build build-windows -j $(JOBS) --target zephrane-client
 	bash tools/package/make_package.sh dist build-debian11/Zephrane/lin_x64/Zephrane.xpl \
 	  build-windows/Zephrane/win_x64/Zephrane.xpl $(MAC_MODULE)
+	bash tools/package/make_client_package.sh dist build-windows/tools/client/zephrane-client.exe \
+	  build-debian11/tools/client/zephrane-client $(MAC_CLIENT)
 
-# The package's members and symbols (the Mac module's exports, libraries, slices and signature too), then the
-# packaged Linux module served from inside the Debian 11 tree (needs root; skips and says why without it).
+# The package's members and symbols (the Mac module's exports, libraries, slices and signature too), the
+# client package's members and the Windows client's imports, then the packaged Linux module served from
+# inside the Debian 11 tree (needs root; skips and says why without it).
 test-compat: package build
 	python3 tests/package/check_package.py $(firstword $(wildcard dist/Zephrane-*.zip))
+	python3 tests/package/check_package.py $(firstword $(wildcard dist/zephrane-client-*.zip))
 	python3 tests/package/check_mac_module.py dist/Zephrane/mac_x64/Zephrane.xpl $(XPLM_FRAMEWORK)
 	@bash tests/package/compat_test.sh $(DEBIAN11_TREE) build-debian11/tools/simhost/simhost \
 	  dist/Zephrane/lin_x64/Zephrane.xpl build/tools/client/zephrane-client; \
@@ -222,7 +229,7 @@ build-mac-%/CMakeCache.txt: | $(ZIG)
 
 mac-slice-%: build-mac-%/CMakeCache.txt $(ZIG)
 	$(call werror_into,build-mac-$*)
-	cmake --build build-mac-$* -j $(JOBS) --target $(if $(MAC_MODULE_ONLY),zephrane_xpl,$(MAC_TARGETS))
+	cmake --build build-mac-$* -j $(JOBS) --target $(MAC_TARGETS)
 
 join_mac_slices = mkdir -p $(dir $(MAC_MODULE)) && llvm-lipo-14 -create -output $(MAC_MODULE) $(MAC_SLICES)
 
@@ -242,10 +249,13 @@ mac:
 	python3 tests/package/check_mac_module.py $(MAC_MODULE) $(XPLM_FRAMEWORK)
 	@echo "Mac unit tests built in $(foreach arch,$(MAC_ARCHS),build-mac-$(arch)/mac-tests) and not run: they need a Mac"
 
-# Only the universal module (for the package).
+# Only the universal module and the universal client (for the package).
+MAC_CLIENT := build-mac/tools/client/zephrane-client
 mac-module:
-	@$(MAKE) --no-print-directory $(addprefix mac-slice-,$(MAC_ARCHS)) MAC_MODULE_ONLY=1
+	@$(MAKE) --no-print-directory $(addprefix mac-slice-,$(MAC_ARCHS)) MAC_TARGETS="zephrane_xpl zephrane-client"
 	$(join_mac_slices)
+	mkdir -p $(dir $(MAC_CLIENT)) && llvm-lipo-14 -create -output $(MAC_CLIENT) \
+	  $(foreach arch,$(MAC_ARCHS),build-mac-$(arch)/tools/client/zephrane-client)
 endif
 
 clean:

@@ -31,8 +31,10 @@ using DNSServiceQueryRecordReply = void (*)(DNSServiceRef service, DNSServiceFla
                                             DNSServiceErrorType error, const char* fullName, uint16_t recordType,
                                             uint16_t recordClass, uint16_t dataLength, const void* data, uint32_t ttl,
                                             void* context);
+constexpr DNSServiceFlags kDNSServiceFlagsMoreComing = 0x1;
 constexpr DNSServiceFlags kDNSServiceFlagsAdd = 0x2;
 constexpr uint16_t kDNSServiceType_A = 1;
+constexpr uint16_t kDNSServiceType_AAAA = 28;
 constexpr uint16_t kDNSServiceClass_IN = 1;
 
 using DNSServiceBrowseFunction = DNSServiceErrorType (*)(DNSServiceRef* service, DNSServiceFlags flags,

@@ -15,6 +15,7 @@ struct InterfaceAddress {
 
 std::vector<InterfaceAddress> localInterfaceAddresses();
 
-// Whether an IPv6 address (16 bytes) is one an app can be given: global unicast (2000::/3) or unique-local
-// (fc00::/7).
-bool isReachableIPv6(const unsigned char* bytes);
+// The numeric text of an address found on an interface (4 bytes for IPv4, 16 for IPv6, in network order), or
+// empty when it is not one an app can be given: an IPv6 address must be global unicast (2000::/3) or
+// unique-local (fc00::/7).
+std::string reachableAddressText(const unsigned char* bytes, bool ipv6);

@@ -91,6 +91,9 @@ AcceptResult acceptConnection(SocketHandle listener, SocketHandle* accepted, Soc
 // exception condition is always watched, and wake (may be null) ends the wait with SocketWoken.
 // Returns the flags seen, 0 on time-out, -1 on error.
 int waitForSocket(SocketHandle socket, int interest, int timeoutMs, WakeChannel* wake);
+// Waits up to timeoutMs (-1: without limit) until one of sockets is readable (or failed, which its next read
+// reports). Returns its index, or -1 when the time passed or the wait itself failed.
+int waitForAnyReadable(const std::vector<SocketHandle>& sockets, int timeoutMs);
 
 // Bytes received (> 0), 0 when the peer closed, -1 on error.
 int64_t receiveSome(SocketHandle socket, void* destination, uint64_t count);
@@ -104,5 +107,9 @@ uint16_t toNetworkOrder(uint16_t value);
 // Dotted text for IPv4, also for an IPv4-mapped IPv6 address ("127.0.0.1", not "::ffff:127.0.0.1"); the
 // usual text for IPv6 ("::1"); empty for an empty address.
 std::string addressText(const SocketAddress& address);
+// The text of an address as a DNS record carries it (4 bytes for IPv4, 16 for IPv6, in network order), as
+// resolveHost takes it. A link-local IPv6 address is reachable only through the interface it was learnt on,
+// so its text ends in "%" and interfaceIndex (when not 0). Empty for any other length.
+std::string recordAddressText(const void* data, size_t length, uint32_t interfaceIndex);
 uint16_t addressPort(const SocketAddress& address);
 bool localAddress(SocketHandle socket, SocketAddress* address);

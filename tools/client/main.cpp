@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <thread>
 #include <vector>
 
@@ -40,6 +41,42 @@ int poll(BridgeConnection& connection, const ClientOptions& options) {
         std::this_thread::sleep_until(next);
     }
     return Done;
+}
+
+// A connection to the first of addresses that takes one; each that does not is named on the error output.
+std::unique_ptr<BridgeConnection> connectToFirst(const std::vector<std::string>& addresses, uint16_t port) {
+    for (const std::string& address : addresses) {
+        auto connection = std::make_unique<BridgeConnection>();
+        if (connection->open(address, port)) return connection;
+        std::fprintf(stderr, "zephrane-client: cannot connect to %s port %u\n", address.c_str(), port);
+    }
+    return nullptr;
+}
+
+std::string joined(const std::vector<std::string>& texts) {
+    std::string line;
+    for (const std::string& text : texts) line += (line.empty() ? "" : ", ") + text;
+    return line;
+}
+
+// The bridge's addresses and port by DNS-SD, said on the error output; false (and why) when none was found.
+bool findBridge(const ClientOptions& options, std::vector<std::string>* addresses, uint16_t* port) {
+    std::string error;
+    auto limit = std::chrono::milliseconds(static_cast<int64_t>(options.discoverySeconds * 1000));
+    std::optional<DiscoveredBridge> found = discoverBridge(limit, &error);
+    if (!found) {
+        std::fprintf(stderr, "zephrane-client: %s\n", error.c_str());
+        return false;
+    }
+    std::fprintf(stderr, "zephrane-client: found \"%s\" at %s port %u (%s)\n", found->name.c_str(),
+                 found->addresses.front().c_str(), found->port, found->txt.c_str());
+    if (found->addresses.size() > 1) {
+        std::vector<std::string> others(found->addresses.begin() + 1, found->addresses.end());
+        std::fprintf(stderr, "zephrane-client: \"%s\" is also at %s\n", found->name.c_str(), joined(others).c_str());
+    }
+    *addresses = found->addresses;
+    *port = found->port;
+    return true;
 }
 
 double percentile(const std::vector<double>& sorted, double fraction) {
@@ -81,25 +118,12 @@ int main(int argc, char** argv) {
     }
     prepareProcessForDnsSd();
     AutoreleasePool pool;
-    std::string address = options->host;
+    std::vector<std::string> addresses{options->host};
     uint16_t port = options->port;
-    if (address.empty()) {
-        auto limit = std::chrono::milliseconds(static_cast<int64_t>(options->discoverySeconds * 1000));
-        std::optional<DiscoveredBridge> found = discoverBridge(limit, &error);
-        if (!found) {
-            std::fprintf(stderr, "zephrane-client: %s\n", error.c_str());
-            return Unreachable;
-        }
-        std::fprintf(stderr, "zephrane-client: found \"%s\" at %s port %u (%s)\n", found->name.c_str(),
-                     found->address.c_str(), found->port, found->txt.c_str());
-        address = found->address;
-        port = found->port;
-    }
-    BridgeConnection connection;
-    if (!connection.open(address, port)) {
-        std::fprintf(stderr, "zephrane-client: cannot connect to %s port %u\n", address.c_str(), port);
-        return Unreachable;
-    }
+    if (options->host.empty() && !findBridge(*options, &addresses, &port)) return Unreachable;
+    std::unique_ptr<BridgeConnection> connected = connectToFirst(addresses, port);
+    if (!connected) return Unreachable;
+    BridgeConnection& connection = *connected;
     std::string password = options->password;
     if (password.empty()) password = md5HexString(constantString(BridgePassPhrase))->chars();
     std::string deviceName;

@@ -7,7 +7,7 @@
 #   DIST/symbols/{lin_x64,win_x64}/Zephrane.xpl.debug  their debug information; each module carries a debug
 #                                                    link to its file, so a debugger given the folder finds it
 #   DIST/Zephrane-<version>.zip                      the Zephrane folder, as the pilot installs it
-# The version is the last tag, else the VERSION file, followed by the commit.
+# The version is the last tag, else the VERSION file, followed by the commit (tools/package/version.sh).
 set -euo pipefail
 
 usage="usage: make_package.sh DIST LINUX_MODULE WINDOWS_MODULE MAC_MODULE"
@@ -16,13 +16,6 @@ linux_module=${2:?$usage}
 windows_module=${3:?$usage}
 mac_module=${4:?$usage}
 root=$(cd "$(dirname "$0")/../.." && pwd)
-
-version() {
-    local base commit
-    base=$(git -C "$root" describe --tags --abbrev=0 2>/dev/null || cat "$root/VERSION")
-    commit=$(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo unknown)
-    echo "$base-$commit"
-}
 
 # strip_into OBJCOPY MODULE PLATFORM: the module's debug information into symbols/, the rest into Zephrane/.
 strip_into() {
@@ -34,7 +27,7 @@ strip_into() {
     (cd "$(dirname "$symbols")" && "$objcopy" --add-gnu-debuglink=Zephrane.xpl.debug "$stripped")
 }
 
-name=Zephrane-$(version)
+name=Zephrane-$(bash "$root/tools/package/version.sh")
 rm -rf "$dist/Zephrane" "$dist/symbols" "$dist"/Zephrane-*.zip
 mkdir -p "$dist"
 dist=$(cd "$dist" && pwd)

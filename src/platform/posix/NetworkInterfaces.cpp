@@ -1,6 +1,5 @@
 #include "platform/NetworkInterfaces.h"
 
-#include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
@@ -14,15 +13,12 @@ bool usable(const ifaddrs& entry) {
 
 // The address as numeric text, or empty when it is not one an app can use.
 std::string addressText(const sockaddr* address) {
-    char text[INET6_ADDRSTRLEN] = {};
     if (address->sa_family == AF_INET) {
         const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(address);
-        return inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof(text)) ? text : "";
+        return reachableAddressText(reinterpret_cast<const unsigned char*>(&ipv4->sin_addr), false);
     }
     if (address->sa_family != AF_INET6) return "";
-    const auto* ipv6 = reinterpret_cast<const sockaddr_in6*>(address);
-    if (!isReachableIPv6(ipv6->sin6_addr.s6_addr)) return "";
-    return inet_ntop(AF_INET6, &ipv6->sin6_addr, text, sizeof(text)) ? text : "";
+    return reachableAddressText(reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr.s6_addr, true);
 }
 
 }  // namespace

@@ -232,6 +232,19 @@ int waitForSocket(SocketHandle socket, int interest, int timeoutMs, WakeChannel*
     return flags;
 }
 
+int waitForAnyReadable(const std::vector<SocketHandle>& sockets, int timeoutMs) {
+    std::vector<pollfd> watched(sockets.size());
+    for (size_t i = 0; i < sockets.size(); ++i) {
+        watched[i].fd = fd(sockets[i]);
+        watched[i].events = POLLIN;
+    }
+    if (pollUntilDeadline(watched.data(), watched.size(), timeoutMs) <= 0) return -1;
+    for (size_t i = 0; i < watched.size(); ++i) {
+        if (flagsFrom(watched[i].revents) & SocketReadable) return static_cast<int>(i);
+    }
+    return -1;  // only a descriptor that cannot be waited on
+}
+
 int64_t receiveSome(SocketHandle socket, void* destination, uint64_t count) {
     ssize_t received;
     do {
@@ -265,6 +278,18 @@ std::string addressText(const SocketAddress& address) {
         default:
             return std::string();
     }
+}
+
+std::string recordAddressText(const void* data, size_t length, uint32_t interfaceIndex) {
+    if (length == sizeof(in_addr)) return numericText(AF_INET, data);
+    if (length != sizeof(in6_addr)) return std::string();
+    in6_addr ip;
+    std::memcpy(&ip, data, sizeof(ip));
+    std::string text = numericText(AF_INET6, &ip);
+    if (IN6_IS_ADDR_LINKLOCAL(&ip) && interfaceIndex != 0 && !text.empty()) {
+        text += "%" + std::to_string(interfaceIndex);
+    }
+    return text;
 }
 
 uint16_t addressPort(const SocketAddress& address) {

@@ -270,6 +270,18 @@ int waitForSocket(SocketHandle socket, int interest, int timeoutMs, WakeChannel*
     return flags;
 }
 
+int waitForAnyReadable(const std::vector<SocketHandle>& sockets, int timeoutMs) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    for (SocketHandle socket : sockets) FD_SET(native(socket), &readable);
+    timeval storage{};
+    if (::select(0, &readable, nullptr, nullptr, timeoutFor(timeoutMs, &storage)) <= 0) return -1;
+    for (size_t i = 0; i < sockets.size(); ++i) {
+        if (FD_ISSET(native(sockets[i]), &readable)) return static_cast<int>(i);
+    }
+    return -1;
+}
+
 int64_t receiveSome(SocketHandle socket, void* destination, uint64_t count) {
     int received = ::recv(native(socket), static_cast<char*>(destination), clampedCount(count), 0);
     return received == SOCKET_ERROR ? -1 : received;
@@ -303,6 +315,18 @@ std::string addressText(const SocketAddress& address) {
         default:
             return std::string();
     }
+}
+
+std::string recordAddressText(const void* data, size_t length, uint32_t interfaceIndex) {
+    if (length == sizeof(in_addr)) return numericText(AF_INET, data);
+    if (length != sizeof(in6_addr)) return std::string();
+    in6_addr ip;
+    std::memcpy(&ip, data, sizeof(ip));
+    std::string text = numericText(AF_INET6, &ip);
+    if (IN6_IS_ADDR_LINKLOCAL(&ip) && interfaceIndex != 0 && !text.empty()) {
+        text += "%" + std::to_string(interfaceIndex);
+    }
+    return text;
 }
 
 uint16_t addressPort(const SocketAddress& address) {
