@@ -13,7 +13,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-constexpr const char* NoAddress = "no address but this computer's own, so only apps on this computer can connect";
+constexpr const char* NoAddress = "no network address to give an app (loopback and link-local ones are not listed)";
 
 // "14:02:31" in the computer's local time. The C library's clock conversion keeps its result in shared
 // storage; only the main thread uses it.

@@ -17,7 +17,7 @@ inline constexpr const char* DetailIndent = "    ";
 // Main thread: the window's lines, top to bottom.
 std::vector<std::string> capture();
 // "192.168.1.20 (eth0), fd00::5 (eth0)": the addresses an app can use, IPv6 ones only with ipv6Too; when
-// there is none, a sentence saying that only apps on this computer can connect.
+// there is none, a sentence saying so.
 std::string addressesText(bool ipv6Too);
 
 }  // namespace BridgeStatus
