@@ -276,17 +276,19 @@ void DistantObjectsCenter::reportRefusal(DistantObjectsCenter* connection, int32
 
 // The delegate is asked for room only now that the login has arrived, and under the admission lock: with
 // logins read side by side, room found earlier could be taken by another login meanwhile. A refused client
-// still hears its result code.
+// still hears its result code, after the refusal has been told: once the client knows, nothing of its login
+// reaches the delegate any more.
 void DistantObjectsCenter::admit(DistantObjectsCenter* connection, BaseObject* request) {
     std::lock_guard<std::mutex> guard(admissionMutex_);
     DistantObjectDelegate* delegate = delegate_.load();
     bool refuse = delegate && !delegate->shouldAcceptConnection(connection);
-    int32_t code = connection->answerLogin(request, refuse);
+    int32_t code = connection->loginResult(request, refuse);
     if (code != LoginOk) {
         reportRefusal(connection, code);
         if (delegate) delegate->didRefuseConnection(connection, code);
-        return;
     }
+    connection->sendLoginReply(code);
+    if (code != LoginOk) return;
     if ((delegate = delegate_.load())) {
         connection->serializer()->setFileDirectory(serializer_->fileDirectory());
         delegate->didAcceptConnection(connection);
@@ -295,24 +297,24 @@ void DistantObjectsCenter::admit(DistantObjectsCenter* connection, BaseObject* r
     }
 }
 
-int32_t DistantObjectsCenter::answerLogin(BaseObject* request, bool refuse) {
+int32_t DistantObjectsCenter::loginResult(BaseObject* request, bool refuse) {
+    if (refuse) return LoginRefused;
     AutoreleasePool pool;
     auto* login = static_cast<BaseDictionary*>(request);
-    LoginResult code = LoginRefused;
-    if (!refuse) {
-        code = unsupportedProtocolVersion(login)
-                   ? LoginBadProtocolVersion
-                   : sharedLoginManager(HandshakeLoginMode)
-                         ->checkLogin(BaseDictionary::objectForCStringKey(login, "User-Agent"),
-                                      BaseDictionary::objectForCStringKey(login, "Username"),
-                                      BaseDictionary::objectForCStringKey(login, "Password"));
-    }
+    if (unsupportedProtocolVersion(login)) return LoginBadProtocolVersion;
+    return sharedLoginManager(HandshakeLoginMode)
+        ->checkLogin(BaseDictionary::objectForCStringKey(login, "User-Agent"),
+                     BaseDictionary::objectForCStringKey(login, "Username"),
+                     BaseDictionary::objectForCStringKey(login, "Password"));
+}
+
+void DistantObjectsCenter::sendLoginReply(int32_t code) {
+    AutoreleasePool pool;
     auto* reply = createAutoreleased<BaseDictionary>();
     if (code == LoginOk) reply->setObjectForCStringKey(deviceName(), "Connected device_name");
-    reply->setObjectForCStringKey(createAutoreleased<BaseNumber>(static_cast<int32_t>(code)), "Result");
+    reply->setObjectForCStringKey(createAutoreleased<BaseNumber>(code), "Result");
     sendObject(reply);
     if (code == LoginOk) serializer_->setAcceptsFileRecords(true);
-    return code;
 }
 
 bool DistantObjectsCenter::answerFrequentMessage() {

@@ -104,8 +104,10 @@ private:
     // When MostPendingLogins wait, closes and joins the one that has waited longest.
     void makeRoomForLogin();
     void abandonLogins();
-    // The server side of the login: the result code sent to the client.
-    int32_t answerLogin(BaseObject* request, bool refuse);
+    // The server side of the login: the result code for the client's request, LoginRefused when refuse.
+    int32_t loginResult(BaseObject* request, bool refuse);
+    // Sends the client its result code, with the device name when it is let in.
+    void sendLoginReply(int32_t code);
     void park(DistantObjectsCenter* connection);
     // Tells the pilot's log that a client was refused, and why.
     static void reportRefusal(DistantObjectsCenter* connection, int32_t code);
