@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "base/AutoreleasePool.h"
+#include "base/IOException.h"
 #include "base/SharedObjectsLock.h"
 #include "base/StringFormat.h"
-#include "io/IOException.h"
 #include "platform/ThreadName.h"
 #include "thread/BaseThreadManager.h"
 #include "thread/DummyThread.h"
