@@ -4,7 +4,7 @@
 #include "base/BaseArray.h"
 #include "base/BaseString.h"
 #include "base/InternString.h"
-#include "distant/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 
 IODriverAbstract::IODriverAbstract() : BaseThread(true, false) {}
 
