@@ -21,9 +21,15 @@
 #include "serialization/CompactInteger.h"
 #include "serialization/ReceivedFileAttributes.h"
 #include "serialization/SerializerTypeTable.h"
+#include "serialization/SerializingEncoder.h"
 #include "serialization/WritableGraph.h"
 
 namespace {
+
+// The object core encodes through the serializer from the moment the module is loaded. The installation sits
+// in this file because a static library leaves out a file that nothing refers to, while every program that
+// can write a record links this one.
+[[maybe_unused]] const bool objectEncoderInstalled = (installObjectEncoder(&serializingEncoder), true);
 
 // The system's temporary folder, where received files go; asked for once.
 SharedInstance<BaseString> temporaryDirectoryHolder;
