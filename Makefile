@@ -13,7 +13,7 @@ MINGW_CXX := x86_64-w64-mingw32-g++-posix
 HAVE_MINGW := $(shell command -v $(MINGW_CXX) >/dev/null 2>&1 && echo yes)
 HAVE_WINE := $(shell command -v wine >/dev/null 2>&1 && echo yes)
 
-.PHONY: all build test test-stress test-sanitize test-tsan fuzz bench run package clean windows test-windows \
+.PHONY: all build test check-layers test-stress test-sanitize test-tsan fuzz bench run package clean windows test-windows \
         windows-module debian11 test-compat test-sdk mac mac-module
 
 all: build
@@ -29,6 +29,11 @@ build: build/CMakeCache.txt
 test: build
 	cd build && ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-windows
+
+# Includes only point down the layers (README.md, Layout): the checker's own test, then the check itself.
+check-layers:
+	python3 tests/layers/check_layers_test.py
+	python3 tools/check_layers.py
 
 # Only the load, churn, hostile-peer and start/stop tests (part of test as well).
 test-stress: build
