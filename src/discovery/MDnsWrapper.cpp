@@ -123,7 +123,7 @@ TXTRecordDeallocateFunction MDnsWrapper::txtDeallocateFunction() const {
     return as<TXTRecordDeallocateFunction>(function("TXTRecordDeallocate"));
 }
 
-// Guarded by the module-wide mutex: listening sockets may be made on any thread.
+// Under the module-wide mutex: listening sockets may be made on any thread.
 MDnsWrapper* sharedMDnsWrapper() {
     MutexLock guard(sharedObjectsMutex());
     if (MDnsWrapper* existing = sharedWrapper.current()) return retain(existing);

@@ -97,6 +97,8 @@ public:
 protected:
     SharedSocketHandle& socketHandle() { return socket_; }
     AddressFamily socketFamily() const { return family_; }
+    // Takes the socket lock, which listen already holds when it binds: the analysis cannot say "held or not"
+    // of a recursive lock, so this one carries no lock annotation.
     void setAddressBlock(const SocketAddress& address);
     // Gives an accepted socket its handle and its peer's address, and opens it.
     void adoptAccepted(SocketHandle handle, const SocketAddress& peer);
