@@ -13,8 +13,8 @@ MINGW_CXX := x86_64-w64-mingw32-g++-posix
 HAVE_MINGW := $(shell command -v $(MINGW_CXX) >/dev/null 2>&1 && echo yes)
 HAVE_WINE := $(shell command -v wine >/dev/null 2>&1 && echo yes)
 
-.PHONY: all build test check-layers check-locks test-stress test-sanitize test-tsan fuzz bench run package clean windows test-windows \
-        windows-module debian11 test-compat test-sdk mac mac-module
+.PHONY: all build test check-layers check-locks test-stress test-sanitize test-tsan fuzz bench run package clean \
+        windows test-windows windows-module debian11 test-compat test-sdk mac mac-module
 
 all: build
 
@@ -59,8 +59,8 @@ else
 endif
 	@if clang++ $(LOCK_CHECK_FLAGS) tests/locks/UnguardedRead.cpp >build-locks/unguarded-read.log 2>&1; then \
 	  echo "locks: the analysis let tests/locks/UnguardedRead.cpp through"; exit 1; fi
-	@grep -q "requires holding mutex" build-locks/unguarded-read.log || \
-	  { cat build-locks/unguarded-read.log; echo "locks: tests/locks/UnguardedRead.cpp failed for another reason"; exit 1; }
+	@grep -q "requires holding mutex" build-locks/unguarded-read.log || { cat build-locks/unguarded-read.log; \
+	  echo "locks: tests/locks/UnguardedRead.cpp failed for another reason"; exit 1; }
 	@echo "locks: the analysis refuses tests/locks/UnguardedRead.cpp, as it should"
 
 # Only the load, churn, hostile-peer and start/stop tests (part of test as well).
@@ -282,5 +282,5 @@ mac-module:
 endif
 
 clean:
-	rm -rf build build-sanitize build-tsan build-locks build-fuzz build-windows build-debian11 build-sdk-linux build-sdk-windows \
-	  build-mac build-mac-x86_64 build-mac-aarch64 dist
+	rm -rf build build-sanitize build-tsan build-locks build-fuzz build-windows build-debian11 build-sdk-linux \
+	  build-sdk-windows build-mac build-mac-x86_64 build-mac-aarch64 dist
