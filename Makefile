@@ -13,8 +13,8 @@ MINGW_CXX := x86_64-w64-mingw32-g++-posix
 HAVE_MINGW := $(shell command -v $(MINGW_CXX) >/dev/null 2>&1 && echo yes)
 HAVE_WINE := $(shell command -v wine >/dev/null 2>&1 && echo yes)
 
-.PHONY: all build test test-stress test-sanitize test-tsan fuzz bench run package clean windows test-windows \
-        windows-module debian11 test-compat test-sdk mac mac-module
+.PHONY: all build test check-layers check-locks test-stress test-sanitize test-tsan fuzz bench run package clean \
+        windows test-windows windows-module debian11 test-compat test-sdk mac mac-module
 
 all: build
 
@@ -29,6 +29,39 @@ build: build/CMakeCache.txt
 test: build
 	cd build && ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory test-windows
+
+# Includes only point down the layers (README.md, Layout): the checker's own test, then the check itself.
+check-layers:
+	python3 tests/layers/check_layers_test.py
+	python3 tools/check_layers.py
+
+# The library and the plug-in built by clang with its thread-safety analysis, a broken lock rule being an
+# error (build-locks); the Windows platform files are analysed too, by clang against MinGW-w64's headers, where
+# those are installed. Then the analysis must refuse tests/locks/UnguardedRead.cpp, a field read without its
+# lock: a check that cannot fail proves nothing.
+LOCK_CHECK_FLAGS := -std=c++20 -fsyntax-only -Wthread-safety -Werror -Isrc
+MINGW_CXX_HEADERS := $(if $(HAVE_MINGW),$(dir $(shell $(MINGW_CXX) -print-libgcc-file-name))include/c++)
+build-locks/CMakeCache.txt:
+	CXX=clang++ cmake -S . -B build-locks $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Debug -DZEPHRANE_CHECK_LOCKS=ON \
+	  -DZEPHRANE_TESTS=OFF
+
+check-locks: build-locks/CMakeCache.txt
+	$(call werror_into,build-locks)
+	cmake --build build-locks -j $(JOBS) --target zephrane_xpl
+ifeq ($(HAVE_MINGW),yes)
+	@for file in src/platform/win32/*.cpp; do \
+	  clang++ --target=x86_64-w64-mingw32 $(LOCK_CHECK_FLAGS) -Isrc/platform/win32 -isystem $(MINGW_CXX_HEADERS) \
+	    -isystem $(MINGW_CXX_HEADERS)/x86_64-w64-mingw32 $$file || exit 1; \
+	done
+	@echo "locks: the Windows platform files pass the analysis"
+else
+	@echo "locks: the Windows platform files were not analysed: $(MINGW_CXX) is not installed"
+endif
+	@if clang++ $(LOCK_CHECK_FLAGS) tests/locks/UnguardedRead.cpp >build-locks/unguarded-read.log 2>&1; then \
+	  echo "locks: the analysis let tests/locks/UnguardedRead.cpp through"; exit 1; fi
+	@grep -q "requires holding mutex" build-locks/unguarded-read.log || { cat build-locks/unguarded-read.log; \
+	  echo "locks: tests/locks/UnguardedRead.cpp failed for another reason"; exit 1; }
+	@echo "locks: the analysis refuses tests/locks/UnguardedRead.cpp, as it should"
 
 # Only the load, churn, hostile-peer and start/stop tests (part of test as well).
 test-stress: build
@@ -259,5 +292,5 @@ mac-module:
 endif
 
 clean:
-	rm -rf build build-sanitize build-tsan build-fuzz build-windows build-debian11 build-sdk-linux build-sdk-windows \
-	  build-mac build-mac-x86_64 build-mac-aarch64 dist
+	rm -rf build build-sanitize build-tsan build-locks build-fuzz build-windows build-debian11 build-sdk-linux \
+	  build-sdk-windows build-mac build-mac-x86_64 build-mac-aarch64 dist

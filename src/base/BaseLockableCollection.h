@@ -24,5 +24,8 @@ public:
     void unlock() const { mutex_->unlock(); }
 
 private:
+    // A plain std::recursive_mutex, unseen by the thread-safety analysis: what it guards is the collection's
+    // contents, reached through methods that unshared collections call without any lock, which GUARDED_BY
+    // cannot express.
     std::recursive_mutex* mutex_ = nullptr;
 };

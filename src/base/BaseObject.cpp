@@ -5,9 +5,8 @@
 #include "base/AutoreleasePool.h"
 #include "base/BaseString.h"
 #include "base/Description.h"
+#include "base/ObjectEncoder.h"
 #include "base/StringFormat.h"
-#include "io/BaseBuffer.h"
-#include "serialization/BaseSerializer.h"
 
 namespace {
 
@@ -61,29 +60,31 @@ void BaseObject::reservedHook8() {}
 
 int32_t BaseObject::observeNotification(BaseString*, BaseObject*, BaseObject*) { return 0; }
 
+// Slots 10 to 12 reach buffers, files and the record form through the installed encoder
+// (base/ObjectEncoder.h); without one they fail.
 bool BaseObject::writeToFile(BaseString* path, uint32_t flags) {
     BaseBuffer* buffer = encodedBuffer(flags);
-    return buffer && buffer->writeToFile(path, DescriptionFlag::Serialized);
+    const ObjectEncoder* encoder = installedObjectEncoder();
+    return buffer && encoder && encoder->writeToFile(buffer, path);
 }
 
 BaseBuffer* BaseObject::encodedBuffer(uint32_t flags) {
-    auto* buffer = createAutoreleased<BaseBuffer>();
+    const ObjectEncoder* encoder = installedObjectEncoder();
+    if (!encoder) return nullptr;
+    BaseBuffer* buffer = encoder->newBuffer();
     AutoreleasePool pool;
     return writeToBuffer(buffer, flags) ? buffer : nullptr;
 }
 
 // Bit 0 asks for the JSON text (so any odd style takes this branch), flag 0x80 for the record form.
 bool BaseObject::writeToBuffer(BaseBuffer* buffer, uint32_t flags) {
+    const ObjectEncoder* encoder = installedObjectEncoder();
+    if (!encoder) return false;
     if (flags & 1) {
-        BaseString* text = description(StyleJSON);
-        buffer->append(text->chars(), text->length());
+        encoder->appendText(buffer, description(StyleJSON));
         return true;
     }
-    if (!(flags & DescriptionFlag::Serialized)) return false;
-    auto* serializer = new BaseSerializer(buffer);
-    bool written = serializer->writeObject(this);
-    release(serializer);
-    return written;
+    return (flags & DescriptionFlag::Serialized) && encoder->appendRecord(buffer, this);
 }
 
 int32_t BaseObject::setValueForKey(BaseObject*, BaseString*) { return -1; }

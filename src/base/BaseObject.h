@@ -45,7 +45,8 @@ public:
     virtual int32_t observeNotification(BaseString* name, BaseObject* info, BaseObject* sender);
     // Slot 10. Writes `encodedBuffer(flags)` to the file at path.
     virtual bool writeToFile(BaseString* path, uint32_t flags);
-    // Slot 11. An autoreleased buffer holding `writeToBuffer(buffer, flags)`, or null.
+    // Slot 11. An autoreleased buffer holding `writeToBuffer(buffer, flags)`, or null. Slots 10 to 12
+    // encode through the encoder the serializer installs (base/ObjectEncoder.h), and fail without one.
     virtual BaseBuffer* encodedBuffer(uint32_t flags);
     // Slot 12. Appends the JSON text (flags bit 0) or the serialized record (flag 0x80) to buffer.
     virtual bool writeToBuffer(BaseBuffer* buffer, uint32_t flags);

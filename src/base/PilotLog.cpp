@@ -2,9 +2,9 @@
 
 #include <chrono>
 #include <deque>
-#include <mutex>
 
 #include "base/SharedObjectsLock.h"
+#include "platform/Mutex.h"
 
 namespace {
 
@@ -12,19 +12,19 @@ using Clock = std::chrono::steady_clock;
 constexpr auto PeerWindow = std::chrono::seconds(1);
 
 struct WaitingLines {
-    std::mutex mutex;
-    std::deque<std::string> lines;
-    Clock::time_point windowStart;
-    int peerLinesInWindow = 0;
-    uint64_t heldBack = 0;
+    Mutex mutex;
+    std::deque<std::string> lines GUARDED_BY(mutex);
+    Clock::time_point windowStart GUARDED_BY(mutex);
+    int peerLinesInWindow GUARDED_BY(mutex) = 0;
+    uint64_t heldBack GUARDED_BY(mutex) = 0;
 
-    void add(const std::string& line) {
+    void add(const std::string& line) REQUIRES(mutex) {
         if (lines.size() == PilotLog::MostWaitingLines) lines.pop_front();
         lines.push_back(line);
     }
 
     // Peer lines are counted in windows of a second; those held back in a window that is over are summed up.
-    void closeWindowIfOver(Clock::time_point now) {
+    void closeWindowIfOver(Clock::time_point now) REQUIRES(mutex) {
         if (now - windowStart < PeerWindow) return;
         if (heldBack > 0) {
             add(std::to_string(heldBack) + (heldBack == 1 ? " more client event" : " more client events") +
@@ -44,13 +44,13 @@ WaitingLines& waiting() { return *waitingLines.get(); }
 
 void PilotLog::write(const std::string& line) {
     WaitingLines& log = waiting();
-    std::lock_guard<std::mutex> guard(log.mutex);
+    MutexLock guard(log.mutex);
     log.add(line);
 }
 
 void PilotLog::writeForPeer(const std::string& line) {
     WaitingLines& log = waiting();
-    std::lock_guard<std::mutex> guard(log.mutex);
+    MutexLock guard(log.mutex);
     log.closeWindowIfOver(Clock::now());
     if (log.peerLinesInWindow < PeerLinesPerSecond) {
         ++log.peerLinesInWindow;
@@ -62,7 +62,7 @@ void PilotLog::writeForPeer(const std::string& line) {
 
 std::vector<std::string> PilotLog::take() {
     WaitingLines& log = waiting();
-    std::lock_guard<std::mutex> guard(log.mutex);
+    MutexLock guard(log.mutex);
     log.closeWindowIfOver(Clock::now());
     std::vector<std::string> taken(log.lines.begin(), log.lines.end());
     log.lines.clear();

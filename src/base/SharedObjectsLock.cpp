@@ -4,13 +4,13 @@
 
 namespace {
 
-// The holders that hold an object, the newest first. Guarded by sharedObjectsMutex.
-SharedHolder* newestHolder = nullptr;
+// The holders that hold an object, the newest first.
+SharedHolder* newestHolder GUARDED_BY(sharedObjectsMutex()) = nullptr;
 
 }  // namespace
 
-std::recursive_mutex& sharedObjectsMutex() {
-    static NeverDestroyed<std::recursive_mutex> mutex;
+RecursiveMutex& sharedObjectsMutex() {
+    static NeverDestroyed<RecursiveMutex> mutex;
     return *mutex;
 }
 
@@ -27,7 +27,7 @@ void releaseSharedInstances() {
     for (;;) {
         SharedHolder* holder = nullptr;
         {
-            std::lock_guard<std::recursive_mutex> guard(sharedObjectsMutex());
+            MutexLock guard(sharedObjectsMutex());
             holder = newestHolder;
             if (!holder) return;
             newestHolder = holder->next_;

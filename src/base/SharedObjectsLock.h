@@ -12,12 +12,12 @@
 #pragma once
 
 #include <atomic>
-#include <mutex>
 #include <type_traits>
 
 #include "base/BaseObject.h"
+#include "platform/Mutex.h"
 
-std::recursive_mutex& sharedObjectsMutex();
+RecursiveMutex& sharedObjectsMutex();
 
 // The part of a holder that the list of made objects links; see SharedInstance.
 class SharedHolder {
@@ -28,15 +28,15 @@ public:
 protected:
     using ReleaseFunction = void (*)(SharedHolder* holder);
     constexpr explicit SharedHolder(ReleaseFunction releaseHeld) : releaseHeld_(releaseHeld) {}
-    // Puts the holder on the list of those holding an object; call with sharedObjectsMutex held.
-    void enlist();
+    // Puts the holder on the list of those holding an object.
+    void enlist() REQUIRES(sharedObjectsMutex());
 
 private:
     friend void releaseSharedInstances();
 
     const ReleaseFunction releaseHeld_;
-    SharedHolder* next_ = nullptr;  // guarded by sharedObjectsMutex
-    bool listed_ = false;           // guarded by sharedObjectsMutex
+    SharedHolder* next_ GUARDED_BY(sharedObjectsMutex()) = nullptr;
+    bool listed_ GUARDED_BY(sharedObjectsMutex()) = false;
 };
 
 // A process-wide object made on first use: test, take the module-wide mutex, test again, create. The holder
@@ -53,7 +53,7 @@ public:
     T* get(Make make) {
         T* existing = instance_.load(std::memory_order_acquire);
         if (existing) return existing;
-        std::lock_guard<std::recursive_mutex> guard(sharedObjectsMutex());
+        MutexLock guard(sharedObjectsMutex());
         existing = instance_.load(std::memory_order_relaxed);
         if (!existing) {
             existing = make();
@@ -71,13 +71,13 @@ public:
     // Holds object from now on, taking over the caller's reference to it (null empties the holder), and
     // hands the caller the reference to the one held before (may be null).
     T* exchange(T* object) {
-        std::lock_guard<std::recursive_mutex> guard(sharedObjectsMutex());
+        MutexLock guard(sharedObjectsMutex());
         if (object) enlist();
         return instance_.exchange(object, std::memory_order_acq_rel);
     }
     // Empties the holder when it holds object, without letting go of it: for an object going away by itself.
     void forget(T* object) {
-        std::lock_guard<std::recursive_mutex> guard(sharedObjectsMutex());
+        MutexLock guard(sharedObjectsMutex());
         T* expected = object;
         instance_.compare_exchange_strong(expected, nullptr, std::memory_order_acq_rel);
     }

@@ -121,7 +121,7 @@ AdvertisingBackend::Outcome AvahiBackend::publish(const ServiceDescription& serv
     if (!load(detail)) return Outcome::Unavailable;
     service_ = service;
     {
-        std::lock_guard<std::mutex> guard(mutex_);
+        MutexLock guard(mutex_);
         state_ = GroupState::Waiting;
         name_ = service.name;
         failure_.clear();
@@ -144,7 +144,7 @@ AdvertisingBackend::Outcome AvahiBackend::publish(const ServiceDescription& serv
         withdraw();
         return Outcome::Failed;
     }
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     *nameUsed = name_;
     return Outcome::Published;
 }
@@ -167,7 +167,7 @@ bool AvahiBackend::addService() {
 int AvahiBackend::addServiceUnderCurrentName() {
     std::string name;
     {
-        std::lock_guard<std::mutex> guard(mutex_);
+        MutexLock guard(mutex_);
         name = name_;
     }
     void* txt = nullptr;
@@ -201,7 +201,7 @@ void AvahiBackend::onGroupState(void* group, int state, void* context) {
 
 void AvahiBackend::takeAlternativeName() {
     {
-        std::lock_guard<std::mutex> guard(mutex_);
+        MutexLock guard(mutex_);
         char* alternative = api_->alternativeServiceName(name_.c_str());
         if (alternative) name_ = alternative;
         api_->free(alternative);
@@ -211,18 +211,18 @@ void AvahiBackend::takeAlternativeName() {
 
 void AvahiBackend::settle(GroupState state, const std::string& detail) {
     {
-        std::lock_guard<std::mutex> guard(mutex_);
+        MutexLock guard(mutex_);
         if (state_ != GroupState::Waiting) return;
         state_ = state;
         failure_ = detail;
     }
-    settled_.notify_all();
+    settled_.notifyAll();
 }
 
 bool AvahiBackend::waitUntilSettled(std::string* detail) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    bool settled = settled_.wait_for(lock, std::chrono::milliseconds(EstablishMilliseconds),
-                                     [this] { return state_ != GroupState::Waiting || cancelled_; });
+    MutexLock lock(mutex_);
+    bool settled = settled_.waitFor(mutex_, std::chrono::milliseconds(EstablishMilliseconds),
+                                    [this]() REQUIRES(mutex_) { return state_ != GroupState::Waiting || cancelled_; });
     if (state_ == GroupState::Established) return true;
     if (state_ == GroupState::Failed) {
         *detail = failure_;
@@ -247,8 +247,8 @@ void AvahiBackend::withdraw() {
 
 void AvahiBackend::cancel() {
     {
-        std::lock_guard<std::mutex> guard(mutex_);
+        MutexLock guard(mutex_);
         cancelled_ = true;
     }
-    settled_.notify_all();
+    settled_.notifyAll();
 }

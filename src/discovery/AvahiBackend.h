@@ -5,11 +5,11 @@
 // alternative name ("X-Plane #2") and commits again. Everything is freed by withdraw.
 #pragma once
 
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 
 #include "discovery/AdvertisingBackend.h"
+#include "platform/ConditionVariable.h"
+#include "platform/Mutex.h"
 
 class DynamicLibrary;
 
@@ -22,9 +22,10 @@ public:
     ~AvahiBackend() override;
 
     std::string name() const override;
-    Outcome publish(const ServiceDescription& service, std::string* nameUsed, std::string* detail) override;
+    Outcome publish(const ServiceDescription& service, std::string* nameUsed, std::string* detail) override
+        EXCLUDES(mutex_);
     void withdraw() override;
-    void cancel() override;
+    void cancel() override EXCLUDES(mutex_);
 
     struct Api;  // the library's calls, looked up at run time
 
@@ -34,13 +35,13 @@ private:
     bool load(std::string* detail);
     // Adds the service (under the next alternative name while the name is taken) and commits the group.
     bool addService();
-    int addServiceUnderCurrentName();
+    int addServiceUnderCurrentName() EXCLUDES(mutex_);
     // The library's callbacks, on its poll thread (the group's also inside entry_group_new).
     static void onClientState(void* client, int state, void* context);
     static void onGroupState(void* group, int state, void* context);
-    void takeAlternativeName();
-    void settle(GroupState state, const std::string& detail);
-    bool waitUntilSettled(std::string* detail);
+    void takeAlternativeName() EXCLUDES(mutex_);
+    void settle(GroupState state, const std::string& detail) EXCLUDES(mutex_);
+    bool waitUntilSettled(std::string* detail) EXCLUDES(mutex_);
 
     std::unique_ptr<DynamicLibrary> common_;
     std::unique_ptr<DynamicLibrary> client_;
@@ -50,10 +51,11 @@ private:
     void* group_ = nullptr;
     ServiceDescription service_;
 
-    std::mutex mutex_;  // guards the fields below, set from the library's poll thread
-    std::condition_variable settled_;
-    GroupState state_ = GroupState::Waiting;
-    bool cancelled_ = false;
-    std::string name_;
-    std::string failure_;
+    // Set from the library's poll thread as well.
+    Mutex mutex_;
+    ConditionVariable settled_;
+    GroupState state_ GUARDED_BY(mutex_) = GroupState::Waiting;
+    bool cancelled_ GUARDED_BY(mutex_) = false;
+    std::string name_ GUARDED_BY(mutex_);
+    std::string failure_ GUARDED_BY(mutex_);
 };

@@ -1,12 +1,12 @@
 #include "discovery/MDnsWrapper.h"
 
 #include <cstring>
-#include <mutex>
 #include <string>
 
 #include "base/SharedObjectsLock.h"
 #include "platform/DnsSdLibrary.h"
 #include "platform/DynamicLibrary.h"
+#include "platform/Mutex.h"
 
 namespace {
 
@@ -123,9 +123,9 @@ TXTRecordDeallocateFunction MDnsWrapper::txtDeallocateFunction() const {
     return as<TXTRecordDeallocateFunction>(function("TXTRecordDeallocate"));
 }
 
-// Guarded by the module-wide mutex: listening sockets may be made on any thread.
+// Under the module-wide mutex: listening sockets may be made on any thread.
 MDnsWrapper* sharedMDnsWrapper() {
-    std::lock_guard<std::recursive_mutex> guard(sharedObjectsMutex());
+    MutexLock guard(sharedObjectsMutex());
     if (MDnsWrapper* existing = sharedWrapper.current()) return retain(existing);
     auto* wrapper = new MDnsWrapper();
     if (!wrapper->load()) {

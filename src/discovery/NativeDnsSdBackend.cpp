@@ -23,7 +23,7 @@ AdvertisingBackend::Outcome NativeDnsSdBackend::publish(const ServiceDescription
     if (!opened) return Outcome::Unavailable;
     NativeDnsSd* system = opened.get();
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        MutexLock lock(mutex_);
         if (cancelled_) {
             *detail = CancelledText;
             return Outcome::Failed;
@@ -40,14 +40,14 @@ AdvertisingBackend::Outcome NativeDnsSdBackend::publish(const ServiceDescription
 void NativeDnsSdBackend::withdraw() {
     std::unique_ptr<NativeDnsSd> system;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        MutexLock lock(mutex_);
         system = std::move(system_);
     }
     if (system) system->withdraw();
 }
 
 void NativeDnsSdBackend::cancel() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    MutexLock lock(mutex_);
     cancelled_ = true;
     if (system_) system_->cancel();
 }

@@ -3,9 +3,9 @@
 #pragma once
 
 #include <memory>
-#include <mutex>
 
 #include "discovery/AdvertisingBackend.h"
+#include "platform/Mutex.h"
 
 class NativeDnsSd;
 
@@ -15,13 +15,14 @@ public:
     ~NativeDnsSdBackend() override;
 
     std::string name() const override;
-    Outcome publish(const ServiceDescription& service, std::string* nameUsed, std::string* detail) override;
-    void withdraw() override;
-    void cancel() override;
+    Outcome publish(const ServiceDescription& service, std::string* nameUsed, std::string* detail) override
+        EXCLUDES(mutex_);
+    void withdraw() override EXCLUDES(mutex_);
+    void cancel() override EXCLUDES(mutex_);
 
 private:
     // publish and withdraw run on the announcement's thread, cancel on the one that stops it.
-    std::mutex mutex_;
-    bool cancelled_ = false;              // guarded by mutex_
-    std::unique_ptr<NativeDnsSd> system_;  // guarded by mutex_; only the announcement's thread replaces it
+    Mutex mutex_;
+    bool cancelled_ GUARDED_BY(mutex_) = false;
+    std::unique_ptr<NativeDnsSd> system_ GUARDED_BY(mutex_);  // only the announcement's thread replaces it
 };

@@ -10,8 +10,8 @@ namespace {
 // safe to use from two threads at once, and a bridge started again while the previous announcement still
 // withdraws (from a daemon that stopped answering) would otherwise overlap with it. Only announcement
 // threads ever wait here, never the thread that starts or stops them.
-std::mutex& libraryMutex() {
-    static NeverDestroyed<std::mutex> mutex;
+Mutex& libraryMutex() {
+    static NeverDestroyed<Mutex> mutex;
     return *mutex;
 }
 
@@ -30,52 +30,53 @@ bool ServiceAdvertisement::start() { return startThread(); }
 void ServiceAdvertisement::stop() {
     AdvertisingBackend* trying = nullptr;
     {
-        std::lock_guard<std::mutex> guard(mutex_);
+        MutexLock guard(mutex_);
         stopRequested_ = true;
         trying = trying_;
         if (trying) trying->cancel();
     }
-    changed_.notify_all();
+    changed_.notifyAll();
 }
 
 ServiceAdvertisement::State ServiceAdvertisement::state() {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     return state_;
 }
 
 ServiceAdvertisement::State ServiceAdvertisement::waitForOutcome(std::chrono::milliseconds limit) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    changed_.wait_for(lock, limit, [this] { return state_ != State::Registering || stopRequested_; });
+    MutexLock lock(mutex_);
+    changed_.waitFor(mutex_, limit,
+                     [this]() REQUIRES(mutex_) { return state_ != State::Registering || stopRequested_; });
     return state_;
 }
 
 std::string ServiceAdvertisement::publishedName() {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     return publishedName_;
 }
 
 std::string ServiceAdvertisement::outcome() {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     return outcome_;
 }
 
 void ServiceAdvertisement::setState(State state) {
     {
-        std::lock_guard<std::mutex> guard(mutex_);
+        MutexLock guard(mutex_);
         state_ = state;
     }
-    changed_.notify_all();
+    changed_.notifyAll();
 }
 
 bool ServiceAdvertisement::stopRequested() {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     return stopRequested_;
 }
 
 AdvertisingBackend* ServiceAdvertisement::publishThroughFirstThatCan(std::string* reasons) {
     for (auto& backend : backends_) {
         {
-            std::lock_guard<std::mutex> guard(mutex_);
+            MutexLock guard(mutex_);
             if (stopRequested_) return nullptr;
             trying_ = backend.get();
         }
@@ -83,10 +84,10 @@ AdvertisingBackend* ServiceAdvertisement::publishThroughFirstThatCan(std::string
         std::string detail;
         AdvertisingBackend::Outcome outcome;
         {
-            std::lock_guard<std::mutex> library(libraryMutex());
+            MutexLock library(libraryMutex());
             outcome = backend->publish(service_, &name, &detail);
         }
-        std::lock_guard<std::mutex> guard(mutex_);
+        MutexLock guard(mutex_);
         trying_ = nullptr;
         if (outcome == AdvertisingBackend::Outcome::Published) {
             publishedName_ = name;
@@ -110,11 +111,11 @@ void ServiceAdvertisement::threadMethod() {
     }
     setState(State::Published);
     {
-        std::unique_lock<std::mutex> lock(mutex_);
-        changed_.wait(lock, [this] { return stopRequested_; });
+        MutexLock lock(mutex_);
+        changed_.wait(mutex_, [this]() REQUIRES(mutex_) { return stopRequested_; });
     }
     {
-        std::lock_guard<std::mutex> library(libraryMutex());
+        MutexLock library(libraryMutex());
         published->withdraw();
     }
     setState(State::Stopped);
@@ -131,7 +132,7 @@ void ServiceAdvertisement::reportNotPublished(const std::string& reasons) {
 
 void ServiceAdvertisement::report(const std::string& line) {
     {
-        std::lock_guard<std::mutex> guard(mutex_);
+        MutexLock guard(mutex_);
         outcome_ = line;
     }
     PilotLog::write(line);

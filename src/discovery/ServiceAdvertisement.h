@@ -7,14 +7,14 @@
 #pragma once
 
 #include <chrono>
-#include <condition_variable>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "base/BaseObject.h"
 #include "discovery/AdvertisingBackend.h"
+#include "platform/ConditionVariable.h"
+#include "platform/Mutex.h"
 #include "thread/BaseThread.h"
 
 class ServiceAdvertisement : public BaseObject, public BaseThread {
@@ -28,37 +28,37 @@ public:
 
     const char* className() const override;
     bool start();
-    void stop();
+    void stop() EXCLUDES(mutex_);
 
-    State state();
+    State state() EXCLUDES(mutex_);
     // Waits until the registration has an outcome (or stop came), at most limit. For tools and tests.
-    State waitForOutcome(std::chrono::milliseconds limit);
+    State waitForOutcome(std::chrono::milliseconds limit) EXCLUDES(mutex_);
     // The name published (the daemon may have chosen another on a collision); empty until published.
-    std::string publishedName();
+    std::string publishedName() EXCLUDES(mutex_);
     // What came of the announcement, in the words of the pilot's log line ("advertised as ... through ...",
     // "not advertised ..."); empty while the registration is under way.
-    std::string outcome();
+    std::string outcome() EXCLUDES(mutex_);
 
 protected:
-    void threadMethod() override;
+    void threadMethod() override EXCLUDES(mutex_);
 
 private:
     // Tries each backend in turn; the one that published, or null with every reason in reasons.
-    AdvertisingBackend* publishThroughFirstThatCan(std::string* reasons);
-    void setState(State state);
-    bool stopRequested();
+    AdvertisingBackend* publishThroughFirstThatCan(std::string* reasons) EXCLUDES(mutex_);
+    void setState(State state) EXCLUDES(mutex_);
+    bool stopRequested() EXCLUDES(mutex_);
     void reportPublished(const AdvertisingBackend& backend);
     void reportNotPublished(const std::string& reasons);
     // Writes the outcome to the pilot's log and keeps it for outcome().
-    void report(const std::string& line);
+    void report(const std::string& line) EXCLUDES(mutex_);
 
     ServiceDescription service_;
     std::vector<std::unique_ptr<AdvertisingBackend>> backends_;
-    std::mutex mutex_;  // guards the fields below
-    std::condition_variable changed_;
-    State state_ = State::Registering;
-    bool stopRequested_ = false;
-    AdvertisingBackend* trying_ = nullptr;  // the backend publishing now, which stop cancels
-    std::string publishedName_;
-    std::string outcome_;
+    Mutex mutex_;
+    ConditionVariable changed_;
+    State state_ GUARDED_BY(mutex_) = State::Registering;
+    bool stopRequested_ GUARDED_BY(mutex_) = false;
+    AdvertisingBackend* trying_ GUARDED_BY(mutex_) = nullptr;  // the backend publishing now, which stop cancels
+    std::string publishedName_ GUARDED_BY(mutex_);
+    std::string outcome_ GUARDED_BY(mutex_);
 };

@@ -8,10 +8,10 @@
 #include "base/BaseString.h"
 #include "base/InternString.h"
 #include "base/NeverDestroyed.h"
+#include "base/NotificationCenter.h"
 #include "base/PilotLog.h"
 #include "distant/DistantObjectDelegate.h"
 #include "distant/LoginManager.h"
-#include "distant/NotificationCenter.h"
 #include "distant/PendingLogin.h"
 #include "io/IOBufferFilter.h"
 #include "io/IOSocketTCP.h"
@@ -47,21 +47,21 @@ bool unsupportedProtocolVersion(BaseDictionary* request) {
 }
 
 // Never destroyed: connection threads may read the timing while the process exits.
-std::mutex& keepAliveMutex() {
-    static NeverDestroyed<std::mutex> mutex;
+Mutex& keepAliveMutex() {
+    static NeverDestroyed<Mutex> mutex;
     return *mutex;
 }
-KeepAliveTiming keepAliveTiming = DistantObjectsCenter::ConnectionKeepAlive;
+KeepAliveTiming keepAliveTiming GUARDED_BY(keepAliveMutex()) = DistantObjectsCenter::ConnectionKeepAlive;
 
 KeepAliveTiming currentKeepAliveTiming() {
-    std::lock_guard<std::mutex> guard(keepAliveMutex());
+    MutexLock guard(keepAliveMutex());
     return keepAliveTiming;
 }
 
 }  // namespace
 
 void DistantObjectsCenter::setKeepAliveTiming(const KeepAliveTiming& timing) {
-    std::lock_guard<std::mutex> guard(keepAliveMutex());
+    MutexLock guard(keepAliveMutex());
     keepAliveTiming = timing;
 }
 
@@ -108,27 +108,27 @@ void DistantObjectsCenter::setDelegate(DistantObjectDelegate* delegate) {
 }
 
 void DistantObjectsCenter::setDeviceName(BaseString* name) {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     assignRetained(deviceName_, name);
 }
 
 BaseString* DistantObjectsCenter::deviceName() {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     return autorelease(retain(deviceName_));
 }
 
 BaseString* DistantObjectsCenter::peerName() {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     return peerName_ ? autorelease(retain(peerName_)) : constantString("?"_lit);
 }
 
 BaseArray* DistantObjectsCenter::pendingConnections() {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     return pending_ ? autorelease(static_cast<BaseArray*>(pending_->copy(1))) : nullptr;
 }
 
 void DistantObjectsCenter::sendObject(BaseObject* object) {
-    std::lock_guard<std::mutex> guard(sendMutex_);
+    MutexLock guard(sendMutex_);
     serializer_->setRootObject(object);
     serializer_->writeObject(object);
     serializer_->setRootObject(nullptr);
@@ -137,7 +137,7 @@ void DistantObjectsCenter::sendObject(BaseObject* object) {
 // The serializer's own stream is the connection's write buffer: the bytes leave in one send, as a record
 // written by sendObject does.
 void DistantObjectsCenter::sendEncoded(const char* bytes, uint64_t length) {
-    std::lock_guard<std::mutex> guard(sendMutex_);
+    MutexLock guard(sendMutex_);
     IOAbstract* buffer = serializer_->baseStream();
     if (buffer->write(bytes, length) && buffer->flush()) encodedMessagesSent_.fetch_add(1, std::memory_order_relaxed);
 }
@@ -156,7 +156,7 @@ void DistantObjectsCenter::disconnectOthers() {
     abandonLogins();
     BaseArray* parked = nullptr;
     {
-        std::lock_guard<std::mutex> guard(mutex_);
+        MutexLock guard(mutex_);
         parked = pending_;
         pending_ = nullptr;
     }
@@ -169,7 +169,7 @@ void DistantObjectsCenter::disconnectOthers() {
 void DistantObjectsCenter::abandonLogins() {
     BaseArray* logins = nullptr;
     {
-        std::lock_guard<std::mutex> guard(loginsMutex_);
+        MutexLock guard(loginsMutex_);
         closing_ = true;
         logins = logins_;
         logins_ = nullptr;
@@ -182,7 +182,7 @@ void DistantObjectsCenter::abandonLogins() {
 void DistantObjectsCenter::reapFinishedLogins() {
     auto* ended = createAutoreleased<BaseArray>();
     {
-        std::lock_guard<std::mutex> guard(loginsMutex_);
+        MutexLock guard(loginsMutex_);
         for (uint32_t i = logins_ ? logins_->count() : 0; i-- > 0;) {
             auto* login = static_cast<PendingLogin*>(logins_->objectAtIndex(i));
             if (!login->finished()) continue;
@@ -198,7 +198,7 @@ void DistantObjectsCenter::reapFinishedLogins() {
 void DistantObjectsCenter::makeRoomForLogin() {
     PendingLogin* oldest = nullptr;
     {
-        std::lock_guard<std::mutex> guard(loginsMutex_);
+        MutexLock guard(loginsMutex_);
         if (!logins_ || logins_->count() < MostPendingLogins) return;
         for (uint32_t i = 0; i < logins_->count() && !oldest; ++i) {
             auto* login = static_cast<PendingLogin*>(logins_->objectAtIndex(i));
@@ -217,7 +217,7 @@ void DistantObjectsCenter::makeRoomForLogin() {
 
 // The thread starts under the lock, so that a disconnect that takes the list finds it running and joins it.
 bool DistantObjectsCenter::startLogin(DistantObjectsCenter* connection) {
-    std::lock_guard<std::mutex> guard(loginsMutex_);
+    MutexLock guard(loginsMutex_);
     if (closing_ || (logins_ && logins_->count() >= MostPendingLogins)) return false;
     if (!logins_) logins_ = new BaseArray();
     auto* login = new PendingLogin(this, connection);
@@ -235,7 +235,7 @@ int32_t DistantObjectsCenter::observeNotification(BaseString*, BaseObject*, Base
 
 void DistantObjectsCenter::park(DistantObjectsCenter* connection) {
     {
-        std::lock_guard<std::mutex> guard(mutex_);
+        MutexLock guard(mutex_);
         if (!pending_) pending_ = new BaseArray();
         pending_->addObject(connection);
     }
@@ -251,7 +251,10 @@ void DistantObjectsCenter::acceptNewestConnection() {
     socket->enableKeepAlive(currentKeepAliveTiming());
     auto* connection = new DistantObjectsCenter(socket);
     connection->setDeviceName(deviceName());
-    connection->peerName_ = retain(socket->peerAddress());  // no other thread knows the connection yet
+    {
+        MutexLock guard(connection->mutex_);  // uncontended: no other thread knows the connection yet
+        connection->peerName_ = retain(socket->peerAddress());
+    }
     reapFinishedLogins();
     makeRoomForLogin();
     startLogin(connection);
@@ -279,7 +282,7 @@ void DistantObjectsCenter::reportRefusal(DistantObjectsCenter* connection, int32
 // still hears its result code, after the refusal has been told: once the client knows, nothing of its login
 // reaches the delegate any more.
 void DistantObjectsCenter::admit(DistantObjectsCenter* connection, BaseObject* request) {
-    std::lock_guard<std::mutex> guard(admissionMutex_);
+    MutexLock guard(admissionMutex_);
     DistantObjectDelegate* delegate = delegate_.load();
     bool refuse = delegate && !delegate->shouldAcceptConnection(connection);
     int32_t code = connection->loginResult(request, refuse);

@@ -15,9 +15,9 @@
 
 #include <atomic>
 #include <chrono>
-#include <mutex>
 
 #include "base/BaseObject.h"
+#include "platform/Mutex.h"
 #include "platform/Socket.h"
 #include "thread/BaseThread.h"
 
@@ -50,18 +50,18 @@ public:
     // Starts the receive thread when a delegate arrives on an open connection.
     void setDelegate(DistantObjectDelegate* delegate);
     DistantObjectDelegate* delegate() const { return delegate_.load(); }
-    void setDeviceName(BaseString* name);
+    void setDeviceName(BaseString* name) EXCLUDES(mutex_);
     // The name announced to clients at login (autoreleased).
-    BaseString* deviceName();
+    BaseString* deviceName() EXCLUDES(mutex_);
     // An accepted connection's peer address as text, kept from its acceptance so that it can still be named
     // after the socket closed (autoreleased; "?" when unknown).
-    BaseString* peerName();
+    BaseString* peerName() EXCLUDES(mutex_);
 
     // Encodes object and sends it at once; a failed send is noticed by the next read.
-    void sendObject(BaseObject* object);
+    void sendObject(BaseObject* object) EXCLUDES(sendMutex_);
     // Sends bytes already encoded in the record form (a whole record) at once, through the same buffer as
     // sendObject; a failed send is noticed by the next read.
-    void sendEncoded(const char* bytes, uint64_t length);
+    void sendEncoded(const char* bytes, uint64_t length) EXCLUDES(sendMutex_);
     // How many sendEncoded calls have handed their bytes to the system.
     uint64_t encodedMessagesSent() const { return encodedMessagesSent_.load(std::memory_order_relaxed); }
     // When the center was made: for an accepted connection, when its peer connected.
@@ -75,7 +75,7 @@ public:
     BaseObject* readLoginRequest();
     // On the listening center, from a login's thread: answers the login request read on connection and, when
     // the client is let in, hands the connection to the delegate (or parks it).
-    void admit(DistantObjectsCenter* connection, BaseObject* request);
+    void admit(DistantObjectsCenter* connection, BaseObject* request) EXCLUDES(admissionMutex_);
 
     IOSocketTCP* stream() const { return stream_; }
     BaseSerializer* serializer() const { return serializer_; }
@@ -83,7 +83,7 @@ public:
     // The keep-alive timing of connections accepted from now on (tests shorten it).
     static void setKeepAliveTiming(const KeepAliveTiming& timing);
     // The logged-in connections accepted while no delegate was set (autoreleased copy).
-    BaseArray* pendingConnections();
+    BaseArray* pendingConnections() EXCLUDES(mutex_);
 
     const char* className() const override;
     int32_t observeNotification(BaseString* name, BaseObject* info, BaseObject* sender) override;
@@ -98,20 +98,20 @@ private:
     bool answerFrequentMessage();
     void acceptNewestConnection();
     // True when a login started for connection; false beyond MostPendingLogins or while disconnecting.
-    bool startLogin(DistantObjectsCenter* connection);
+    bool startLogin(DistantObjectsCenter* connection) EXCLUDES(loginsMutex_);
     // Joins and lets go of the logins whose threads have ended.
-    void reapFinishedLogins();
+    void reapFinishedLogins() EXCLUDES(loginsMutex_);
     // When MostPendingLogins wait, closes and joins the one that has waited longest.
-    void makeRoomForLogin();
-    void abandonLogins();
+    void makeRoomForLogin() EXCLUDES(loginsMutex_);
+    void abandonLogins() EXCLUDES(loginsMutex_);
     // The server side of the login: the result code for the client's request, LoginRefused when refuse.
     int32_t loginResult(BaseObject* request, bool refuse);
     // Sends the client its result code, with the device name when it is let in.
     void sendLoginReply(int32_t code);
-    void park(DistantObjectsCenter* connection);
+    void park(DistantObjectsCenter* connection) EXCLUDES(mutex_);
     // Tells the pilot's log that a client was refused, and why.
     static void reportRefusal(DistantObjectsCenter* connection, int32_t code);
-    void disconnectOthers();
+    void disconnectOthers() EXCLUDES(mutex_);
 
     IOSocketTCP* stream_;
     IOBufferFilter* buffer_;  // between the serializer and the socket; read on the receive thread only
@@ -121,17 +121,18 @@ private:
     // login's thread while the accept thread delivers a notification, never touches the observer list.
     bool observing_ = false;
     std::atomic<DistantObjectDelegate*> delegate_{nullptr};
-    std::mutex mutex_;  // guards deviceName_, peerName_ and pending_
-    BaseString* deviceName_;
-    BaseString* peerName_ = nullptr;
-    BaseArray* pending_ = nullptr;
-    std::mutex loginsMutex_;
-    BaseArray* logins_ = nullptr;  // the PendingLogins not yet joined; guarded by loginsMutex_
-    bool closing_ = false;         // no login starts any more; guarded by loginsMutex_
+    Mutex mutex_;
+    BaseString* deviceName_ GUARDED_BY(mutex_);
+    BaseString* peerName_ GUARDED_BY(mutex_) = nullptr;
+    BaseArray* pending_ GUARDED_BY(mutex_) = nullptr;
+    Mutex loginsMutex_;
+    BaseArray* logins_ GUARDED_BY(loginsMutex_) = nullptr;  // the PendingLogins not yet joined
+    bool closing_ GUARDED_BY(loginsMutex_) = false;         // no login starts any more
     // Held while one login is answered and adopted, so that logins ending together cannot both take the
     // last place the delegate has.
-    std::mutex admissionMutex_;
-    std::mutex sendMutex_;
+    Mutex admissionMutex_;
+    // One message at a time goes through the serializer and the write buffer.
+    Mutex sendMutex_;
     std::atomic<uint64_t> encodedMessagesSent_{0};
     const std::chrono::system_clock::time_point createdAt_ = std::chrono::system_clock::now();
 };

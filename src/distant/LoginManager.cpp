@@ -22,17 +22,17 @@ LoginManager::~LoginManager() {
 }
 
 void LoginManager::removeAllUserAgents() {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     allowedUserAgents_->removeAllObjects();
 }
 
 void LoginManager::addAllowedUserAgent(BaseString* userAgent) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     allowedUserAgents_->addObject(userAgent);
 }
 
 void LoginManager::removeAllCredentials() {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     credentials_->removeAllObjects();
 }
 
@@ -41,13 +41,17 @@ bool LoginManager::addCredential(BaseString* username, BaseString* password) {
     auto* credential = createAutoreleased<BaseDictionary>();
     if (username) credential->setObjectForCStringKey(username, UsernameKey);
     if (password) credential->setObjectForCStringKey(password, PasswordKey);
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     credentials_->addObject(credential);
     return true;
 }
 
 BaseDictionary* LoginManager::findCredential(const char* key, const BaseObject* value) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    MutexLock guard(mutex_);
+    return findCredentialLocked(key, value);
+}
+
+BaseDictionary* LoginManager::findCredentialLocked(const char* key, const BaseObject* value) {
     for (uint32_t i = 0; i < credentials_->count(); ++i) {
         auto* credential = static_cast<BaseDictionary*>(credentials_->objectAtIndex(i));
         BaseObject* stored = BaseDictionary::objectForCStringKey(credential, key);
@@ -58,7 +62,7 @@ BaseDictionary* LoginManager::findCredential(const char* key, const BaseObject* 
 
 LoginResult LoginManager::checkLogin(const BaseObject* userAgent, const BaseObject* username,
                                      const BaseObject* password) {
-    std::lock_guard<std::recursive_mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     if (mode_ == 0) return LoginOk;
     if ((mode_ & LoginCheckUserAgent) && (!userAgent || !allowedUserAgents_->containsObject(userAgent))) {
         return LoginBadUserAgent;
@@ -66,13 +70,13 @@ LoginResult LoginManager::checkLogin(const BaseObject* userAgent, const BaseObje
     BaseDictionary* matched = nullptr;
     if (mode_ & LoginCheckUsername) {
         if (!username) return LoginBadUsername;
-        matched = findCredential(UsernameKey, username);
+        matched = findCredentialLocked(UsernameKey, username);
         if (!matched) return LoginBadUsername;
     }
     if (!(mode_ & LoginCheckPassword)) return LoginOk;
     if (!matched) {
         if (!password) return LoginBadPassword;
-        matched = findCredential(PasswordKey, password);
+        matched = findCredentialLocked(PasswordKey, password);
         if (!matched) return LoginBadPassword;
     }
     BaseObject* expected = BaseDictionary::objectForCStringKey(matched, PasswordKey);

@@ -4,9 +4,8 @@
 // on the accept thread, so each list is used under the manager's own lock.
 #pragma once
 
-#include <mutex>
-
 #include "base/BaseObject.h"
+#include "platform/Mutex.h"
 
 class BaseArray;
 class BaseDictionary;
@@ -42,14 +41,16 @@ public:
     // A credential with "Username" and/or "Password"; nothing when both are null. Always true.
     bool addCredential(BaseString* username, BaseString* password);
     // The first credential whose value for key equals value, or null (autoreleased).
-    BaseDictionary* findCredential(const char* key, const BaseObject* value);
+    BaseDictionary* findCredential(const char* key, const BaseObject* value) EXCLUDES(mutex_);
     // The result code for these values (each may be null); the first failing check decides.
     LoginResult checkLogin(const BaseObject* userAgent, const BaseObject* username, const BaseObject* password);
 
 private:
-    std::recursive_mutex mutex_;
-    BaseArray* allowedUserAgents_;
-    BaseArray* credentials_;
+    BaseDictionary* findCredentialLocked(const char* key, const BaseObject* value) REQUIRES(mutex_);
+
+    RecursiveMutex mutex_;
+    BaseArray* allowedUserAgents_ PT_GUARDED_BY(mutex_);
+    BaseArray* credentials_ PT_GUARDED_BY(mutex_);
     int32_t mode_;
 };
 

@@ -16,26 +16,31 @@ PendingLogin::~PendingLogin() {
 const char* PendingLogin::className() const { return "PendingLogin"; }
 
 void PendingLogin::abandon() {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     if (connection_) connection_->stream()->close();
 }
 
 bool PendingLogin::waiting() {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     return connection_ != nullptr;
 }
 
 DistantObjectsCenter* PendingLogin::takeConnection() {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     DistantObjectsCenter* connection = connection_;
     connection_ = nullptr;
     return connection;
 }
 
-// Reading needs no lock: only this thread changes connection_, and abandon only closes its stream. A
-// connection that nobody keeps closes when it is released here.
+// The login object is read outside the lock: only this thread changes connection_, and abandon only closes
+// its stream. A connection that nobody keeps closes when it is released here.
 void PendingLogin::threadMethod() {
-    BaseObject* request = connection_->readLoginRequest();
+    DistantObjectsCenter* reading = nullptr;
+    {
+        MutexLock guard(mutex_);
+        reading = connection_;
+    }
+    BaseObject* request = reading->readLoginRequest();
     DistantObjectsCenter* connection = takeConnection();
     if (request) listener_->admit(connection, request);
     release(connection);

@@ -6,10 +6,10 @@
 // the new connection until the login object has been read; the center then admits or refuses it.
 #pragma once
 
-#include <mutex>
 #include <string>
 
 #include "base/BaseObject.h"
+#include "platform/Mutex.h"
 #include "thread/BaseThread.h"
 
 class DistantObjectsCenter;
@@ -22,22 +22,22 @@ public:
     const char* className() const override;
     // Any thread: a login still waiting for its object stops waiting and its connection closes. A login
     // whose object has arrived is left to finish; its answer takes no time.
-    void abandon();
+    void abandon() EXCLUDES(mutex_);
     // Its thread has ended: joining it will not wait.
     bool finished() { return threadState() == THREAD_FINISHED; }
     // Still waiting for the login object.
-    bool waiting();
+    bool waiting() EXCLUDES(mutex_);
     // The peer's address as text, as the connection was accepted.
     const std::string& peer() const { return peer_; }
 
 protected:
-    void threadMethod() override;
+    void threadMethod() override EXCLUDES(mutex_);
 
 private:
-    DistantObjectsCenter* takeConnection();
+    DistantObjectsCenter* takeConnection() EXCLUDES(mutex_);
 
     DistantObjectsCenter* listener_;
     std::string peer_;
-    std::mutex mutex_;
-    DistantObjectsCenter* connection_;  // guarded by mutex_; null once the login object was read
+    Mutex mutex_;
+    DistantObjectsCenter* connection_ GUARDED_BY(mutex_);  // null once the login object was read
 };

@@ -4,7 +4,7 @@
 #include "base/BaseArray.h"
 #include "base/BaseString.h"
 #include "base/InternString.h"
-#include "distant/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 
 IODriverAbstract::IODriverAbstract() : BaseThread(true, false) {}
 
@@ -19,7 +19,7 @@ bool IODriverAbstract::write(const void* source, uint64_t count) { return writeW
 bool IODriverAbstract::close() {
     if (!isListening()) return false;
     listening_.store(false, std::memory_order_release);
-    std::lock_guard<std::recursive_mutex> guard(clientsLock_);
+    MutexLock guard(clientsLock_);
     release(clients_);
     clients_ = nullptr;
     return true;
@@ -29,7 +29,7 @@ bool IODriverAbstract::connect() { return false; }
 
 bool IODriverAbstract::listen() {
     {
-        std::lock_guard<std::recursive_mutex> guard(clientsLock_);
+        MutexLock guard(clientsLock_);
         release(clients_);
         clients_ = new BaseArray();
     }
@@ -50,17 +50,16 @@ IODriverAbstract* IODriverAbstract::newClient() { return nullptr; }
 void IODriverAbstract::threadMethod() { acceptLoop(); }
 
 uint32_t IODriverAbstract::clientCount() {
-    std::lock_guard<std::recursive_mutex> guard(clientsLock_);
+    MutexLock guard(clientsLock_);
     return clients_ ? clients_->count() : 0;
 }
 
 IODriverAbstract* IODriverAbstract::clientAtIndex(uint32_t index) {
-    std::lock_guard<std::recursive_mutex> guard(clientsLock_);
+    MutexLock guard(clientsLock_);
     return clients_ ? static_cast<IODriverAbstract*>(clients_->objectAtIndex(index)) : nullptr;
 }
 
 void IODriverAbstract::removeFinishedClients() {
-    std::lock_guard<std::recursive_mutex> guard(clientsLock_);
     if (!clients_) return;
     for (uint32_t i = clients_->count(); i-- > 0;) {
         if (!static_cast<IODriverAbstract*>(clients_->objectAtIndex(i))->isOpen()) clients_->removeObjectAtIndex(i);
@@ -68,15 +67,16 @@ void IODriverAbstract::removeFinishedClients() {
 }
 
 uint32_t IODriverAbstract::liveClientCount() {
+    MutexLock guard(clientsLock_);
     removeFinishedClients();
-    return clientCount();
+    return clients_ ? clients_->count() : 0;
 }
 
 void IODriverAbstract::addClient(IODriverAbstract* client) {
     AutoreleasePool pool;
     BaseString* name = internString("NEW_CLIENT_CONNECTED_NOTIFICATION"_lit);
     {
-        std::lock_guard<std::recursive_mutex> guard(clientsLock_);
+        MutexLock guard(clientsLock_);
         removeFinishedClients();
         if (!clients_) clients_ = new BaseArray();
         clients_->addObject(client);

@@ -7,9 +7,9 @@
 #pragma once
 
 #include <atomic>
-#include <mutex>
 
 #include "io/IOAbstract.h"
+#include "platform/Mutex.h"
 #include "thread/BaseThread.h"
 
 class BaseArray;
@@ -54,10 +54,10 @@ protected:
     uint32_t liveClientCount();
 
 private:
-    void removeFinishedClients();
+    void removeFinishedClients() REQUIRES(clientsLock_);
 
     std::atomic<bool> open_{false};
     std::atomic<bool> listening_{false};
-    BaseArray* clients_ = nullptr;
-    std::recursive_mutex clientsLock_;
+    BaseArray* clients_ GUARDED_BY(clientsLock_) = nullptr;
+    RecursiveMutex clientsLock_;
 };

@@ -1,6 +1,6 @@
 #include "io/IOExceptionFilter.h"
 
-#include "io/IOException.h"
+#include "base/IOException.h"
 
 namespace {
 

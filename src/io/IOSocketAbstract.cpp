@@ -52,7 +52,7 @@ IOSocketAbstract::~IOSocketAbstract() {
 }
 
 void IOSocketAbstract::setAddressBlock(const SocketAddress& address) {
-    std::lock_guard<std::recursive_mutex> guard(socketLock_);
+    MutexLock guard(socketLock_);
     address_ = std::make_unique<SocketAddress>(address);
 }
 
@@ -79,7 +79,7 @@ void IOSocketAbstract::setAddress(const char* host, uint16_t port) {
 }
 
 bool IOSocketAbstract::hasAddressBlock() {
-    std::lock_guard<std::recursive_mutex> guard(socketLock_);
+    MutexLock guard(socketLock_);
     return address_ != nullptr;
 }
 
@@ -95,7 +95,7 @@ std::vector<SocketAddress> IOSocketAbstract::candidateAddresses() const {
 }
 
 bool IOSocketAbstract::resolveAddress() {
-    std::lock_guard<std::recursive_mutex> guard(socketLock_);
+    MutexLock guard(socketLock_);
     if (!address_) return false;
     std::vector<SocketAddress> candidates = candidateAddresses();
     if (candidates.empty()) return false;
@@ -147,7 +147,7 @@ bool IOSocketAbstract::bindFirstCandidate() {
 }
 
 bool IOSocketAbstract::listen() {
-    std::lock_guard<std::recursive_mutex> guard(socketLock_);
+    MutexLock guard(socketLock_);
     if (!address_ || !bindFirstCandidate()) {
         listenError_ = lastSocketErrorText();  // the failed call was the last one made
         return false;
@@ -170,7 +170,7 @@ bool IOSocketAbstract::listen() {
 void IOSocketAbstract::acceptLoop() {
     while (running() && isListening() && !stopRequested_.load()) {
         AutoreleasePool pool;
-        std::lock_guard<std::recursive_mutex> guard(socketLock_);
+        MutexLock guard(socketLock_);
         SocketUse use(socket_);
         if (!use.isValid()) break;
         int seen = waitForSocket(use.handle(), SocketReadable, AcceptWakeMilliseconds, wake_.get());
@@ -326,7 +326,7 @@ bool IOSocketAbstract::close() {
         stopRequested_.store(true);
         if (wake_) wake_->signal();
         stopThread();
-        std::lock_guard<std::recursive_mutex> guard(socketLock_);
+        MutexLock guard(socketLock_);
         closeSocketLocked();
     }
     IODriverAbstract::close();
@@ -334,13 +334,13 @@ bool IOSocketAbstract::close() {
 }
 
 BaseString* IOSocketAbstract::peerAddress() {
-    std::lock_guard<std::recursive_mutex> guard(socketLock_);
+    MutexLock guard(socketLock_);
     if (!address_) return nullptr;
     return createAutoreleased<BaseString>(addressText(*address_).c_str());
 }
 
 std::string IOSocketAbstract::listenError() {
-    std::lock_guard<std::recursive_mutex> guard(socketLock_);
+    MutexLock guard(socketLock_);
     return listenError_;
 }
 
@@ -364,7 +364,7 @@ bool IOSocketAbstract::registerService() {
     service.port = port_ != 0 ? port_ : boundPort();
     service.txt = txtEntries(serviceInfo_);
     auto* advertisement = new ServiceAdvertisement(std::move(service), makeAdvertisingBackends());
-    std::lock_guard<std::mutex> guard(advertisementMutex_);
+    MutexLock guard(advertisementMutex_);
     advertisement_ = advertisement;
     return advertisement->start();
 }
@@ -372,7 +372,7 @@ bool IOSocketAbstract::registerService() {
 bool IOSocketAbstract::unregisterService() {
     ServiceAdvertisement* advertisement = nullptr;
     {
-        std::lock_guard<std::mutex> guard(advertisementMutex_);
+        MutexLock guard(advertisementMutex_);
         advertisement = advertisement_;
         advertisement_ = nullptr;
     }
@@ -384,7 +384,7 @@ bool IOSocketAbstract::unregisterService() {
 bool IOSocketAbstract::isServiceRegistered(std::chrono::milliseconds limit) {
     ServiceAdvertisement* advertisement = nullptr;
     {
-        std::lock_guard<std::mutex> guard(advertisementMutex_);
+        MutexLock guard(advertisementMutex_);
         advertisement = retain(advertisement_);
     }
     bool published = advertisement && advertisement->waitForOutcome(limit) == ServiceAdvertisement::State::Published;
@@ -393,7 +393,7 @@ bool IOSocketAbstract::isServiceRegistered(std::chrono::milliseconds limit) {
 }
 
 std::optional<std::string> IOSocketAbstract::serviceOutcome() {
-    std::lock_guard<std::mutex> guard(advertisementMutex_);
+    MutexLock guard(advertisementMutex_);
     if (!advertisement_) return std::nullopt;
     return advertisement_->outcome();
 }

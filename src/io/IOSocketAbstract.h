@@ -21,13 +21,13 @@
 #include <atomic>
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "io/IODriverAbstract.h"
 #include "io/SharedSocketHandle.h"
+#include "platform/Mutex.h"
 
 class BaseDictionary;
 class BaseString;
@@ -77,8 +77,8 @@ public:
     bool listensOnBothFamilies() const { return bothFamilies_.load(); }
     // Starts announcing the service of the service info (returns at once; false when there is nothing to
     // announce); the socket's destruction withdraws it in the background. Listening calls it.
-    bool registerService();
-    bool unregisterService();
+    bool registerService() EXCLUDES(advertisementMutex_);
+    bool unregisterService() EXCLUDES(advertisementMutex_);
     // Until cleared, reads that would wait without limit wait only until deadline; a read still waiting
     // then closes the socket. Used for the login, whose whole first object must arrive in time.
     void setReadDeadline(std::chrono::steady_clock::time_point deadline);
@@ -88,14 +88,17 @@ public:
     bool enableKeepAlive(const KeepAliveTiming& timing);
 
     // Whether the DNS-SD service has confirmed the announcement; waits for its outcome at most limit.
-    bool isServiceRegistered(std::chrono::milliseconds limit = std::chrono::milliseconds(0));
+    bool isServiceRegistered(std::chrono::milliseconds limit = std::chrono::milliseconds(0))
+        EXCLUDES(advertisementMutex_);
     // What came of the announcement, as the pilot's log says it; empty while it is under way, and nothing
     // when the socket announces nothing.
-    std::optional<std::string> serviceOutcome();
+    std::optional<std::string> serviceOutcome() EXCLUDES(advertisementMutex_);
 
 protected:
     SharedSocketHandle& socketHandle() { return socket_; }
     AddressFamily socketFamily() const { return family_; }
+    // Takes the socket lock, which listen already holds when it binds: the analysis cannot say "held or not"
+    // of a recursive lock, so this one carries no lock annotation.
     void setAddressBlock(const SocketAddress& address);
     // Gives an accepted socket its handle and its peer's address, and opens it.
     void adoptAccepted(SocketHandle handle, const SocketAddress& peer);
@@ -114,21 +117,21 @@ private:
     bool readWaitFor(int32_t seconds, int* milliseconds);
     // The body of both reads: until *count bytes arrived, or only until the first receive brought some.
     bool receive(void* destination, uint64_t* count, int32_t seconds, bool firstBytesSuffice);
-    void closeSocketLocked();
+    void closeSocketLocked() REQUIRES(socketLock_);
 
     std::string host_;
     bool hasHost_ = false;
     uint16_t port_ = 0;
-    std::unique_ptr<SocketAddress> address_;
+    std::unique_ptr<SocketAddress> address_ GUARDED_BY(socketLock_);
     SharedSocketHandle socket_;
     AddressFamily family_ = AddressFamily::IPv4;  // of the next or current OS socket; set by the owner's thread
     std::atomic<bool> bothFamilies_{false};
-    std::recursive_mutex socketLock_;
+    RecursiveMutex socketLock_;
     BaseDictionary* serviceInfo_ = nullptr;
     uint32_t maximumClients_ = 0;
-    std::string listenError_;  // guarded by socketLock_
-    std::mutex advertisementMutex_;
-    ServiceAdvertisement* advertisement_ = nullptr;  // guarded by advertisementMutex_
+    std::string listenError_ GUARDED_BY(socketLock_);
+    Mutex advertisementMutex_;
+    ServiceAdvertisement* advertisement_ GUARDED_BY(advertisementMutex_) = nullptr;
     std::unique_ptr<WakeChannel> wake_;
     std::atomic<bool> stopRequested_{false};
     std::atomic<int64_t> readDeadline_{0};  // steady-clock milliseconds; 0 means none

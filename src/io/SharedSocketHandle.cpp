@@ -3,25 +3,25 @@
 SharedSocketHandle::~SharedSocketHandle() { shutdownAndClose(); }
 
 void SharedSocketHandle::adopt(SocketHandle handle) {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     current_ = handle;
     currentUsers_ = 0;
 }
 
 bool SharedSocketHandle::isValid() {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     return current_ != InvalidSocket;
 }
 
 SocketHandle SharedSocketHandle::acquire() {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     if (current_ != InvalidSocket) ++currentUsers_;
     return current_;
 }
 
 // A handle in closing_ is still open, so the system cannot have given its number to current_.
 void SharedSocketHandle::letGo(SocketHandle handle) {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     if (handle == current_) {
         --currentUsers_;
         return;
@@ -33,7 +33,7 @@ void SharedSocketHandle::letGo(SocketHandle handle) {
 }
 
 void SharedSocketHandle::shutdownAndClose() {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     if (current_ == InvalidSocket) return;
     SocketHandle handle = current_;
     current_ = InvalidSocket;

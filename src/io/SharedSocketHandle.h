@@ -5,8 +5,8 @@
 #pragma once
 
 #include <map>
-#include <mutex>
 
+#include "platform/Mutex.h"
 #include "platform/Socket.h"
 
 class SharedSocketHandle {
@@ -17,22 +17,22 @@ public:
     SharedSocketHandle& operator=(const SharedSocketHandle&) = delete;
 
     // Takes ownership of a new handle; the current one must be closed.
-    void adopt(SocketHandle handle);
-    bool isValid();
+    void adopt(SocketHandle handle) EXCLUDES(mutex_);
+    bool isValid() EXCLUDES(mutex_);
     // Shuts the current handle down and closes it now, or when its last user lets go.
-    void shutdownAndClose();
+    void shutdownAndClose() EXCLUDES(mutex_);
 
 private:
     friend class SocketUse;
-    SocketHandle acquire();
-    void letGo(SocketHandle handle);
+    SocketHandle acquire() EXCLUDES(mutex_);
+    void letGo(SocketHandle handle) EXCLUDES(mutex_);
 
-    std::mutex mutex_;
-    SocketHandle current_ = InvalidSocket;
+    Mutex mutex_;
+    SocketHandle current_ GUARDED_BY(mutex_) = InvalidSocket;
     // Every read and write is a use: counting the current handle's users in place costs no map entry.
-    int currentUsers_ = 0;
+    int currentUsers_ GUARDED_BY(mutex_) = 0;
     // Handles shut down while in use, with their remaining users.
-    std::map<SocketHandle, int> closing_;
+    std::map<SocketHandle, int> closing_ GUARDED_BY(mutex_);
 };
 
 // One use of a shared socket, for the length of a scope. handle() is InvalidSocket when it was closed.

@@ -72,7 +72,7 @@ void GPSBridge::teardown() {
     BaseTypedArray<DistantObjectsCenter>* connections = nullptr;
     BaseTypedArray<DistantObjectsCenter>* finished = nullptr;
     {
-        std::lock_guard<std::mutex> guard(clientsMutex_);
+        MutexLock guard(clientsMutex_);
         connections = clients_;
         finished = finished_;
         clients_ = finished_ = nullptr;
@@ -93,7 +93,7 @@ void GPSBridge::teardown() {
 void GPSBridge::joinFinished() {
     BaseTypedArray<DistantObjectsCenter>* finished = nullptr;
     {
-        std::lock_guard<std::mutex> guard(clientsMutex_);
+        MutexLock guard(clientsMutex_);
         if (!finished_ || finished_->count() == 0) return;
         finished = finished_;
         finished_ = new BaseTypedArray<DistantObjectsCenter>();
@@ -119,7 +119,7 @@ void GPSBridge::reportClient(DistantObjectsCenter* connection, const std::string
 std::vector<GPSBridge::ClientStatus> GPSBridge::clientStatuses() {
     AutoreleasePool pool;
     std::vector<ClientStatus> statuses;
-    std::lock_guard<std::mutex> guard(clientsMutex_);
+    MutexLock guard(clientsMutex_);
     for (BaseObject* element : BaseArrayEnumerator(clients_)) {
         auto* connection = static_cast<DistantObjectsCenter*>(element);
         statuses.push_back({connection->peerName()->chars(), connection->createdAt(), connection->encodedMessagesSent()});
@@ -133,7 +133,7 @@ std::optional<std::string> GPSBridge::advertisementOutcome() {
 }
 
 uint32_t GPSBridge::clientCount() {
-    std::lock_guard<std::mutex> guard(clientsMutex_);
+    MutexLock guard(clientsMutex_);
     return clients_ ? clients_->count() : 0;
 }
 
@@ -177,7 +177,7 @@ void GPSBridge::didReceiveObject(BaseObject* object, DistantObjectsCenter* conne
 }
 
 bool GPSBridge::shouldAcceptConnection(DistantObjectsCenter*) {
-    std::lock_guard<std::mutex> guard(clientsMutex_);
+    MutexLock guard(clientsMutex_);
     return clients_ && clients_->count() <= MostClientsBeforeAnother;
 }
 
@@ -190,7 +190,7 @@ void GPSBridge::didAcceptConnection(DistantObjectsCenter* connection) {
     bool kept = shouldAcceptConnection(connection);
     uint32_t count = 0;
     if (kept) {
-        std::lock_guard<std::mutex> guard(clientsMutex_);
+        MutexLock guard(clientsMutex_);
         kept = clients_ != nullptr;
         if (kept) clients_->addObject(connection);
         if (kept) count = clients_->count();
@@ -212,7 +212,7 @@ void GPSBridge::didRefuseConnection(DistantObjectsCenter* connection, int32_t co
 // and waits in the finished list to be joined.
 void GPSBridge::connectionDidClose(DistantObjectsCenter* connection) {
     {
-        std::lock_guard<std::mutex> guard(clientsMutex_);
+        MutexLock guard(clientsMutex_);
         if (!clients_) return;
         uint32_t index = clients_->indexOfObjectIdenticalTo(connection);
         if (index == BaseArray::NotFound) return;

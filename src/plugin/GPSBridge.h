@@ -8,18 +8,18 @@
 // Threads: construction and teardown run on the simulator's main thread; admission on the login threads,
 // one login at a time; requests and closes on each connection's receive thread. A connection whose client
 // left moves from the client list to the finished list and is joined later (at the next admission, or by
-// teardown), so that teardown returns only once every receive thread has ended. Both lists are guarded by
-// one lock, never held across a disconnect. The bridge owns the listening center, both lists (each holding a reference to its
+// teardown), so that teardown returns only once every receive thread has ended. The lock of both lists is
+// never held across a disconnect. The bridge owns the listening center, both lists (each holding a reference to its
 // connections), the DebugManager, the position snapshot and the cache of its encoded report.
 #pragma once
 
 #include <chrono>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "distant/DistantObjectDelegate.h"
+#include "platform/Mutex.h"
 #include "plugin/PositionSnapshot.h"
 #include "plugin/RecentRefusals.h"
 #include "plugin/ReportCache.h"
@@ -43,7 +43,7 @@ public:
 
     // Main thread: closes the listening socket and every client, and returns once every receive thread has
     // ended. The bridge is released right after.
-    void teardown();
+    void teardown() EXCLUDES(clientsMutex_);
 
     // True exactly for a "BaseDictionary" whose "cmd_id" is a string that reads as 1 with "%d".
     static bool isPositionRequest(const BaseObject* object);
@@ -64,10 +64,10 @@ public:
     void didReceiveObject(BaseObject* object, DistantObjectsCenter* connection) override;
     std::string_view frequentMessage() const override;
     void didReceiveFrequentMessage(DistantObjectsCenter* connection) override;
-    bool shouldAcceptConnection(DistantObjectsCenter* connection) override;
-    void didAcceptConnection(DistantObjectsCenter* connection) override;
+    bool shouldAcceptConnection(DistantObjectsCenter* connection) override EXCLUDES(clientsMutex_);
+    void didAcceptConnection(DistantObjectsCenter* connection) override EXCLUDES(clientsMutex_);
     void didRefuseConnection(DistantObjectsCenter* connection, int32_t code) override;
-    void connectionDidClose(DistantObjectsCenter* connection) override;
+    void connectionDidClose(DistantObjectsCenter* connection) override EXCLUDES(clientsMutex_);
 
     // An app logged in, as the status window shows it.
     struct ClientStatus {
@@ -76,7 +76,7 @@ public:
         uint64_t reportsSent;
     };
     // Any thread: the apps logged in now, in order of arrival.
-    std::vector<ClientStatus> clientStatuses();
+    std::vector<ClientStatus> clientStatuses() EXCLUDES(clientsMutex_);
     // Any thread: the last few logins refused, oldest first.
     std::vector<RecentRefusals::Refusal> recentRefusals() const { return refusals_.latest(); }
     // Main thread: what came of the DNS-SD announcement, as the pilot's log says it; empty while it is under
@@ -92,7 +92,7 @@ public:
     std::string addressFamilies();
     // Whether IPv6 apps can reach the bridge as well as IPv4 ones.
     bool listensOnBothFamilies();
-    uint32_t clientCount();
+    uint32_t clientCount() EXCLUDES(clientsMutex_);
 
     // The most clients at once, as the pilot's log counts them.
     static constexpr uint32_t MostClients = MostClientsBeforeAnother + 1;
@@ -101,12 +101,12 @@ private:
     void setLoginRules();
     static void reportClient(DistantObjectsCenter* connection, const std::string& what);
     // Joins and lets go of the connections whose clients left.
-    void joinFinished();
+    void joinFinished() EXCLUDES(clientsMutex_);
 
     DistantObjectsCenter* serverCenter_ = nullptr;
-    std::mutex clientsMutex_;
-    BaseTypedArray<DistantObjectsCenter>* clients_ = nullptr;
-    BaseTypedArray<DistantObjectsCenter>* finished_ = nullptr;
+    Mutex clientsMutex_;
+    BaseTypedArray<DistantObjectsCenter>* clients_ GUARDED_BY(clientsMutex_) = nullptr;
+    BaseTypedArray<DistantObjectsCenter>* finished_ GUARDED_BY(clientsMutex_) = nullptr;
     DebugManager* debugManager_;
     PositionSnapshot snapshot_;
     ReportCache reportCache_{snapshot_};

@@ -43,7 +43,7 @@ void PositionSnapshot::stop() {
 }
 
 PositionSnapshot::Values PositionSnapshot::latest() const {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     return values_;
 }
 
@@ -55,7 +55,7 @@ float PositionSnapshot::refreshEachFrame(float, float, int, void* refcon) {
 }
 
 PositionSnapshot::Reading PositionSnapshot::reading() const {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     return {values_, generation_.load(std::memory_order_relaxed)};
 }
 
@@ -64,7 +64,7 @@ PositionSnapshot::Reading PositionSnapshot::reading() const {
 void PositionSnapshot::refresh() {
     Values fresh;
     for (size_t i = 0; i < PositionFieldCount; ++i) fresh[i] = readDataref(handles_[i], PositionFields[i].reading);
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     if (std::memcmp(fresh.data(), values_.data(), sizeof(Values)) == 0) return;
     values_ = fresh;
     generation_.store(generation_.load(std::memory_order_relaxed) + 1, std::memory_order_release);

@@ -13,9 +13,9 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 
 #include "XPLMDataAccess.h"
+#include "platform/Mutex.h"
 #include "plugin/PositionFields.h"
 
 class PositionSnapshot {
@@ -38,20 +38,20 @@ public:
     void stop();
     // Any thread: the values of the latest snapshot, in the order of PositionFields. Float datarefs are
     // widened from the float the simulator returns.
-    Values latest() const;
+    Values latest() const EXCLUDES(mutex_);
     // Any thread: the latest values and their generation, taken together.
-    Reading reading() const;
+    Reading reading() const EXCLUDES(mutex_);
     // Any thread, without a lock: the latest generation. Values stored before it advanced are what
     // reading() returns once this is seen.
     uint64_t generation() const { return generation_.load(std::memory_order_acquire); }
 
 private:
     static float refreshEachFrame(float sinceLastCall, float sinceLastFlightLoop, int counter, void* refcon);
-    void refresh();
+    void refresh() EXCLUDES(mutex_);
 
     std::array<XPLMDataRef, PositionFieldCount> handles_{};
-    mutable std::mutex mutex_;
-    Values values_{};
+    mutable Mutex mutex_;
+    Values values_ GUARDED_BY(mutex_) = {};
     std::atomic<uint64_t> generation_{0};  // written under mutex_, read without it
     bool running_ = false;
 };

@@ -6,9 +6,10 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
-#include <mutex>
 #include <string>
 #include <vector>
+
+#include "platform/Mutex.h"
 
 class RecentRefusals {
 public:
@@ -21,11 +22,11 @@ public:
     };
 
     // Any thread.
-    void add(std::string peer, int32_t code);
+    void add(std::string peer, int32_t code) EXCLUDES(mutex_);
     // Any thread: a copy, oldest first.
-    std::vector<Refusal> latest() const;
+    std::vector<Refusal> latest() const EXCLUDES(mutex_);
 
 private:
-    mutable std::mutex mutex_;
-    std::deque<Refusal> refusals_;
+    mutable Mutex mutex_;
+    std::deque<Refusal> refusals_ GUARDED_BY(mutex_);
 };

@@ -10,18 +10,18 @@ EncodedReport* ReportCache::latest() {
 }
 
 EncodedReport* ReportCache::cachedFor(uint64_t generation) {
-    std::lock_guard<std::mutex> guard(slotMutex_);
+    MutexLock guard(slotMutex_);
     return cached_ && cached_->generation() == generation ? retain(cached_) : nullptr;
 }
 
 // Another thread may have encoded the generation while this one waited for its turn. Values and generation
 // are read together, so the bytes always belong to the generation they are filed under.
 EncodedReport* ReportCache::encodeLatest() {
-    std::lock_guard<std::mutex> encoding(encodeMutex_);
+    MutexLock encoding(encodeMutex_);
     PositionSnapshot::Reading reading = snapshot_.reading();
     if (EncodedReport* fresh = cachedFor(reading.generation)) return fresh;
     EncodedReport* made = EncodedReport::encode(reading);
-    std::lock_guard<std::mutex> guard(slotMutex_);
+    MutexLock guard(slotMutex_);
     release(cached_);
     cached_ = retain(made);
     return made;

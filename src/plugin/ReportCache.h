@@ -9,8 +9,7 @@
 // snapshot alive for as long as the cache.
 #pragma once
 
-#include <mutex>
-
+#include "platform/Mutex.h"
 #include "plugin/PositionSnapshot.h"
 
 class EncodedReport;
@@ -23,15 +22,15 @@ public:
     ReportCache& operator=(const ReportCache&) = delete;
 
     // Any thread: the report of the latest generation, with a reference the caller releases.
-    EncodedReport* latest();
+    EncodedReport* latest() EXCLUDES(slotMutex_, encodeMutex_);
 
 private:
     // The cached report when it is of generation (retained for the caller), or null.
-    EncodedReport* cachedFor(uint64_t generation);
-    EncodedReport* encodeLatest();
+    EncodedReport* cachedFor(uint64_t generation) EXCLUDES(slotMutex_);
+    EncodedReport* encodeLatest() EXCLUDES(slotMutex_, encodeMutex_);
 
     const PositionSnapshot& snapshot_;
-    std::mutex slotMutex_;
-    EncodedReport* cached_ = nullptr;  // guarded by slotMutex_
-    std::mutex encodeMutex_;
+    Mutex slotMutex_;
+    EncodedReport* cached_ GUARDED_BY(slotMutex_) = nullptr;
+    Mutex encodeMutex_;
 };

@@ -9,21 +9,27 @@
 #include "base/BaseNull.h"
 #include "base/BaseNumber.h"
 #include "base/BaseString.h"
+#include "base/IOException.h"
 #include "base/SharedObjectsLock.h"
 #include "file/BaseFile.h"
 #include "file/BasePackageIndex.h"
 #include "file/FileAttributeKeys.h"
 #include "file/PathOperations.h"
 #include "io/BaseBuffer.h"
-#include "io/IOException.h"
 #include "io/IOExceptionFilter.h"
 #include "platform/FileSystem.h"
 #include "serialization/CompactInteger.h"
 #include "serialization/ReceivedFileAttributes.h"
 #include "serialization/SerializerTypeTable.h"
+#include "serialization/SerializingEncoder.h"
 #include "serialization/WritableGraph.h"
 
 namespace {
+
+// The object core encodes through the serializer from the moment the module is loaded. The installation sits
+// in this file because a static library leaves out a file that nothing refers to, while every program that
+// can write a record links this one.
+[[maybe_unused]] const bool objectEncoderInstalled = (installObjectEncoder(&serializingEncoder), true);
 
 // The system's temporary folder, where received files go; asked for once.
 SharedInstance<BaseString> temporaryDirectoryHolder;

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "base/AutoreleasePool.h"
+#include "base/IOException.h"
 #include "base/SharedObjectsLock.h"
 #include "base/StringFormat.h"
-#include "io/IOException.h"
 #include "platform/ThreadName.h"
 #include "thread/BaseThreadManager.h"
 #include "thread/DummyThread.h"
@@ -23,27 +23,27 @@ struct ThreadBookkeeping {
         for (BaseThread* placeholder : placeholders) release(dynamic_cast<BaseObject*>(placeholder));
     }
 
-    std::mutex mutex;
-    std::map<std::thread::id, BaseThread*> entries;
-    std::vector<BaseThread*> placeholders;
-    std::condition_variable allEnded;
-    int liveThreads = 0;
+    Mutex mutex;
+    std::map<std::thread::id, BaseThread*> entries GUARDED_BY(mutex);
+    std::vector<BaseThread*> placeholders GUARDED_BY(mutex);
+    ConditionVariable allEnded;
+    int liveThreads GUARDED_BY(mutex) = 0;
     // Started and not yet joined: a thread whose work has ended still runs the module's code until joined.
-    int unjoinedThreads = 0;
+    int unjoinedThreads GUARDED_BY(mutex) = 0;
     // Threads stopped from themselves, and which of them have finished their work and only exit now.
-    std::map<std::thread::id, std::thread> unjoined;
-    std::vector<std::thread::id> ended;
+    std::map<std::thread::id, std::thread> unjoined GUARDED_BY(mutex);
+    std::vector<std::thread::id> ended GUARDED_BY(mutex);
 
-    bool waitForAllThreads(std::chrono::milliseconds limit) {
-        std::unique_lock<std::mutex> lock(mutex);
-        return allEnded.wait_for(lock, limit, [this] { return liveThreads == 0; });
+    bool waitForAllThreads(std::chrono::milliseconds limit) EXCLUDES(mutex) {
+        MutexLock lock(mutex);
+        return allEnded.waitFor(mutex, limit, [this]() REQUIRES(mutex) { return liveThreads == 0; });
     }
 
     // Joins the handed-over threads that have ended; each is at most a few instructions from its exit.
-    void joinEnded() {
+    void joinEnded() EXCLUDES(mutex) {
         std::vector<std::thread> finished;
         {
-            std::lock_guard<std::mutex> guard(mutex);
+            MutexLock guard(mutex);
             for (std::thread::id id : ended) {
                 auto found = unjoined.find(id);
                 finished.push_back(std::move(found->second));
@@ -55,9 +55,9 @@ struct ThreadBookkeeping {
         threadsJoined(static_cast<int>(finished.size()));
     }
 
-    void threadsJoined(int count) {
+    void threadsJoined(int count) EXCLUDES(mutex) {
         if (count == 0) return;
-        std::lock_guard<std::mutex> guard(mutex);
+        MutexLock guard(mutex);
         unjoinedThreads -= count;
     }
 };
@@ -67,23 +67,24 @@ SharedInstance<ThreadBookkeeping> books;
 ThreadBookkeeping& bookkeeping() { return *books.get(); }
 
 void threadBegins() {
-    std::lock_guard<std::mutex> guard(bookkeeping().mutex);
-    ++bookkeeping().liveThreads;
-    ++bookkeeping().unjoinedThreads;
+    ThreadBookkeeping& books = bookkeeping();
+    MutexLock guard(books.mutex);
+    ++books.liveThreads;
+    ++books.unjoinedThreads;
 }
 
 // The last step of every thread: a handed-over thread is marked ready to be joined.
 void threadEnds() {
     ThreadBookkeeping& books = bookkeeping();
-    std::lock_guard<std::mutex> guard(books.mutex);
+    MutexLock guard(books.mutex);
     if (books.unjoined.count(std::this_thread::get_id()) > 0) books.ended.push_back(std::this_thread::get_id());
-    if (--books.liveThreads == 0) books.allEnded.notify_all();
+    if (--books.liveThreads == 0) books.allEnded.notifyAll();
 }
 
 // A thread stopped from itself cannot join itself; it is joined once it has ended.
 void handOver(std::thread thread) {
     ThreadBookkeeping& books = bookkeeping();
-    std::lock_guard<std::mutex> guard(books.mutex);
+    MutexLock guard(books.mutex);
     std::thread::id id = thread.get_id();
     books.unjoined.emplace(id, std::move(thread));
 }
@@ -100,7 +101,7 @@ BaseThread::~BaseThread() {
 }
 
 bool BaseThread::hasThread() {
-    std::lock_guard<std::mutex> guard(threadMutex_);
+    MutexLock guard(threadMutex_);
     return thread_.joinable();
 }
 
@@ -110,7 +111,7 @@ bool BaseThread::hasThread() {
 bool BaseThread::startThread() {
     bookkeeping().joinEnded();
     {
-        std::lock_guard<std::mutex> guard(threadMutex_);
+        MutexLock guard(threadMutex_);
         if (thread_.joinable() || stopUnderWay()) return false;
         BaseObject* owner = retainOwner_ ? dynamic_cast<BaseObject*>(this) : nullptr;
         retain(owner);
@@ -138,7 +139,7 @@ bool BaseThread::stopThread() {
     std::thread stopping;
     bool fromItself = false;
     {
-        std::lock_guard<std::mutex> guard(threadMutex_);
+        MutexLock guard(threadMutex_);
         if (!thread_.joinable()) return false;
         fromItself = thread_.get_id() == std::this_thread::get_id();
         stopping = std::move(thread_);
@@ -167,40 +168,40 @@ bool BaseThread::stopUnderWay() { return threadState() == THREAD_STOPPING; }
 
 void BaseThread::setThreadState(uint8_t state) {
     {
-        std::lock_guard<std::mutex> guard(stateMutex_);
+        MutexLock guard(stateMutex_);
         state_ = state;
     }
-    stateChanged_.notify_all();
+    stateChanged_.notifyAll();
 }
 
 bool BaseThread::replaceThreadState(uint8_t expected, uint8_t replacement) {
     {
-        std::lock_guard<std::mutex> guard(stateMutex_);
+        MutexLock guard(stateMutex_);
         if (state_ != expected) return false;
         state_ = replacement;
     }
-    stateChanged_.notify_all();
+    stateChanged_.notifyAll();
     return true;
 }
 
 void BaseThread::waitForThreadState(uint8_t state) {
-    std::unique_lock<std::mutex> lock(stateMutex_);
-    stateChanged_.wait(lock, [&] { return state_ == state; });
+    MutexLock lock(stateMutex_);
+    stateChanged_.wait(stateMutex_, [&]() REQUIRES(stateMutex_) { return state_ == state; });
 }
 
 void BaseThread::waitWhileThreadState(uint8_t state) {
-    std::unique_lock<std::mutex> lock(stateMutex_);
-    stateChanged_.wait(lock, [&] { return state_ != state; });
+    MutexLock lock(stateMutex_);
+    stateChanged_.wait(stateMutex_, [&]() REQUIRES(stateMutex_) { return state_ != state; });
 }
 
 uint8_t BaseThread::threadState() {
-    std::lock_guard<std::mutex> guard(stateMutex_);
+    MutexLock guard(stateMutex_);
     return state_;
 }
 
 BaseThread* BaseThread::threadForId(std::thread::id id, BaseThread* object) {
     ThreadBookkeeping& books = bookkeeping();
-    std::lock_guard<std::mutex> guard(books.mutex);
+    MutexLock guard(books.mutex);
     if (id == std::thread::id()) {
         books.entries.erase(std::this_thread::get_id());
         return nullptr;
@@ -224,7 +225,7 @@ bool BaseThread::waitForAllThreadsToEnd(std::chrono::milliseconds limit) {
 
 int BaseThread::unjoinedThreadCount() {
     ThreadBookkeeping& books = bookkeeping();
-    std::lock_guard<std::mutex> guard(books.mutex);
+    MutexLock guard(books.mutex);
     return books.unjoinedThreads;
 }
 

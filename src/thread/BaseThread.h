@@ -10,10 +10,11 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
 #include <thread>
+
+#include "platform/ConditionVariable.h"
+#include "platform/Mutex.h"
 
 class BaseObject;
 
@@ -36,16 +37,16 @@ public:
 
     // False when a thread already exists (also one whose work ended but was not stopped), and while a stop
     // is under way (also one from the thread itself whose work has not yet returned).
-    bool startThread();
+    bool startThread() EXCLUDES(threadMutex_);
     // Clears running and joins the thread; from the thread itself it returns at once (the thread is joined
     // once it has ended, by a later start or by waitForAllThreadsToEnd). False when no thread.
-    bool stopThread();
+    bool stopThread() EXCLUDES(threadMutex_);
 
-    void setThreadState(uint8_t state);
-    void waitForThreadState(uint8_t state);
-    uint8_t threadState();
+    void setThreadState(uint8_t state) EXCLUDES(stateMutex_);
+    void waitForThreadState(uint8_t state) EXCLUDES(stateMutex_);
+    uint8_t threadState() EXCLUDES(stateMutex_);
     bool running() const { return running_.load(std::memory_order_acquire); }
-    bool hasThread();
+    bool hasThread() EXCLUDES(threadMutex_);
 
     // The thread-id table. A null id removes the calling thread's entry; an unknown id is stored with
     // object, or with a new placeholder DummyThread when object is null; a known id returns its entry.
@@ -71,16 +72,16 @@ private:
     void runOwnedWork(BaseObject* heldOwner);
     // Waits until the state is no longer `state` (the other side may already have moved past the one
     // asked for, so waiting for an exact value could wait forever).
-    void waitWhileThreadState(uint8_t state);
-    bool replaceThreadState(uint8_t expected, uint8_t replacement);
-    bool stopUnderWay();
+    void waitWhileThreadState(uint8_t state) EXCLUDES(stateMutex_);
+    bool replaceThreadState(uint8_t expected, uint8_t replacement) EXCLUDES(stateMutex_);
+    bool stopUnderWay() EXCLUDES(stateMutex_);
 
-    std::mutex stateMutex_;
-    std::condition_variable stateChanged_;
-    // Guards thread_ itself: a stop may come from the controlling thread and from the thread at once.
-    std::mutex threadMutex_;
-    std::thread thread_;
-    uint8_t state_ = THREAD_IDLE;
+    Mutex stateMutex_;
+    ConditionVariable stateChanged_;
+    // thread_ itself is guarded: a stop may come from the controlling thread and from the thread at once.
+    Mutex threadMutex_;
+    std::thread thread_ GUARDED_BY(threadMutex_);
+    uint8_t state_ GUARDED_BY(stateMutex_) = THREAD_IDLE;
     bool retainOwner_;
     bool waitForReady_;
     std::atomic<bool> running_{false};

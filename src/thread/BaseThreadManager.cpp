@@ -3,22 +3,22 @@
 #include "base/SharedObjectsLock.h"
 
 void BaseThreadManager::registerThread(BaseThread* thread) {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     registry_.insert(thread);
 }
 
 void BaseThreadManager::unregisterThread(BaseThread* thread) {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     registry_.erase(thread);
 }
 
 std::size_t BaseThreadManager::registeredCount() {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     return registry_.size();
 }
 
 bool BaseThreadManager::isRegistered(BaseThread* thread) {
-    std::lock_guard<std::mutex> guard(mutex_);
+    MutexLock guard(mutex_);
     return registry_.count(thread) > 0;
 }
 

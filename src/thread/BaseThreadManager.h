@@ -3,23 +3,23 @@
 #pragma once
 
 #include <cstddef>
-#include <mutex>
 #include <set>
 
 #include "base/BaseObject.h"
+#include "platform/Mutex.h"
 
 class BaseThread;
 
 class BaseThreadManager : public BaseObject {
 public:
-    void registerThread(BaseThread* thread);
-    void unregisterThread(BaseThread* thread);
-    std::size_t registeredCount();
-    bool isRegistered(BaseThread* thread);
+    void registerThread(BaseThread* thread) EXCLUDES(mutex_);
+    void unregisterThread(BaseThread* thread) EXCLUDES(mutex_);
+    std::size_t registeredCount() EXCLUDES(mutex_);
+    bool isRegistered(BaseThread* thread) EXCLUDES(mutex_);
 
 private:
-    std::mutex mutex_;
-    std::set<BaseThread*> registry_;
+    Mutex mutex_;
+    std::set<BaseThread*> registry_ GUARDED_BY(mutex_);
 };
 
 // The one manager, a shared object (base/SharedObjectsLock.h): never destroyed at exit or unload.

@@ -10,10 +10,10 @@
 #include "base/BaseArray.h"
 #include "base/BaseDictionary.h"
 #include "base/BaseString.h"
+#include "base/NotificationCenter.h"
 #include "distant/DistantObjectDelegate.h"
 #include "distant/DistantObjectsCenter.h"
 #include "distant/LoginManager.h"
-#include "distant/NotificationCenter.h"
 #include "io/IOSocketTCP.h"
 
 namespace {

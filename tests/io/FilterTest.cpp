@@ -3,9 +3,9 @@
 #include <string>
 
 #include "RecordingStream.h"
+#include "base/IOException.h"
 #include "io/BaseBuffer.h"
 #include "io/IOBufferFilter.h"
-#include "io/IOException.h"
 #include "io/IOExceptionFilter.h"
 
 namespace {

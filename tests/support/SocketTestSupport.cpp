@@ -5,7 +5,7 @@
 
 #include "base/AutoreleasePool.h"
 #include "base/BaseString.h"
-#include "distant/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "Eventually.h"
 #include "base/AutoreleasePool.h"
-#include "io/IOException.h"
+#include "base/IOException.h"
 #include "platform/ThreadName.h"
 #include "thread/BaseThread.h"
 #include "thread/BaseThreadManager.h"

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include <mutex>
+#include "platform/Mutex.h"
 
 namespace {
 
@@ -14,9 +14,9 @@ constexpr DWORD ReadChunk = 4096;
 // It is started once per process and lives as long as the process, so its state is never freed: the
 // thread may still be waiting in ReadFile while the process exits.
 struct InputReader {
-    std::mutex lock;
-    std::string arrived;
-    bool ended = false;
+    Mutex lock;
+    std::string arrived GUARDED_BY(lock);
+    bool ended GUARDED_BY(lock) = false;
 };
 
 DWORD WINAPI readStandardInput(void* parameter) {
@@ -27,7 +27,7 @@ DWORD WINAPI readStandardInput(void* parameter) {
         DWORD read = 0;
         bool more = input && input != INVALID_HANDLE_VALUE && ReadFile(input, buffer, ReadChunk, &read, nullptr) &&
                     read > 0;
-        std::lock_guard<std::mutex> guard(reader->lock);
+        MutexLock guard(reader->lock);
         if (!more) {
             reader->ended = true;
             return 0;
@@ -43,6 +43,7 @@ InputReader& inputReader() {
         if (thread) {
             CloseHandle(thread);
         } else {
+            MutexLock guard(started->lock);  // uncontended: no reading thread exists
             started->ended = true;
         }
         return started;
@@ -54,7 +55,7 @@ InputReader& inputReader() {
 
 void ConsoleInput::readAvailable() {
     InputReader& reader = inputReader();
-    std::lock_guard<std::mutex> guard(reader.lock);
+    MutexLock guard(reader.lock);
     pending_ += reader.arrived;
     reader.arrived.clear();
     closed_ = reader.ended;

@@ -4,17 +4,17 @@
 #include <windns.h>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstddef>
 #include <cwchar>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "WideText.h"
+#include "platform/ConditionVariable.h"
 #include "platform/DnsServiceCalls.h"
 #include "platform/DynamicLibrary.h"
 #include "platform/ModulePin.h"
+#include "platform/Mutex.h"
 
 namespace {
 
@@ -56,11 +56,11 @@ struct StandIn {
     DnsServiceCalls calls{};
     std::chrono::milliseconds answerLimit = SystemAnswerLimit;
 };
-std::mutex standInMutex;
-StandIn standIn;  // guarded by standInMutex
+Mutex standInMutex;
+StandIn standIn GUARDED_BY(standInMutex);
 
 StandIn currentStandIn() {
-    std::lock_guard<std::mutex> lock(standInMutex);
+    MutexLock lock(standInMutex);
     return standIn;
 }
 
@@ -143,18 +143,18 @@ public:
     }
 
     // A request is about to be sent: its answer holds a share.
-    void expect() {
-        std::lock_guard<std::mutex> lock(mutex_);
+    void expect() EXCLUDES(mutex_) {
+        MutexLock lock(mutex_);
         expected_ = true;
         hasAnswer_ = false;
         ++shares_;
     }
 
     // The system turned the request down at once: no answer comes (or one came already, and let go).
-    void forgo() {
+    void forgo() EXCLUDES(mutex_) {
         bool awaited = false;
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            MutexLock lock(mutex_);
             awaited = expected_;
             expected_ = false;
         }
@@ -165,9 +165,9 @@ public:
     // free). False when none came: the late answer then frees sent and its own instance, and the caller lets
     // go of its share.
     bool await(std::chrono::milliseconds limit, DnsServiceInstance* sent, DnsDword* status,
-               DnsServiceInstance** instance) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        arrived_.wait_for(lock, limit, [this] { return hasAnswer_ || interrupted_; });
+               DnsServiceInstance** instance) EXCLUDES(mutex_) {
+        MutexLock lock(mutex_);
+        arrived_.waitFor(mutex_, limit, [this]() REQUIRES(mutex_) { return hasAnswer_ || interrupted_; });
         if (hasAnswer_) {
             *status = status_;
             *instance = instance_;
@@ -179,12 +179,12 @@ public:
     }
 
     // Any thread holding a share: the wait under way, or the next one, ends at once.
-    void interrupt() {
+    void interrupt() EXCLUDES(mutex_) {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            MutexLock lock(mutex_);
             interrupted_ = true;
         }
-        arrived_.notify_all();
+        arrived_.notifyAll();
     }
 
     void letGo() {
@@ -192,9 +192,9 @@ public:
     }
 
 private:
-    void receive(DnsDword status, DnsServiceInstance* instance) {
+    void receive(DnsDword status, DnsServiceInstance* instance) EXCLUDES(mutex_) {
         {
-            std::lock_guard<std::mutex> lock(mutex_);
+            MutexLock lock(mutex_);
             if (!expected_) return;  // nothing asked: it holds no share, and its instance is not ours to free
             expected_ = false;
             if (abandoned_) {
@@ -204,7 +204,7 @@ private:
                 hasAnswer_ = true;
                 status_ = status;
                 instance_ = instance;
-                arrived_.notify_all();
+                arrived_.notifyAll();
             }
         }
         letGo();
@@ -216,15 +216,15 @@ private:
 
     const FreeInstanceFunction freeInstance_;
     std::atomic<int> shares_{1};
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    bool expected_ = false;                 // guarded by mutex_
-    bool hasAnswer_ = false;                // guarded by mutex_
-    bool abandoned_ = false;                // guarded by mutex_
-    bool interrupted_ = false;              // guarded by mutex_
-    DnsDword status_ = Succeeded;           // guarded by mutex_
-    DnsServiceInstance* instance_ = nullptr;  // guarded by mutex_
-    DnsServiceInstance* sent_ = nullptr;      // guarded by mutex_
+    Mutex mutex_;
+    ConditionVariable arrived_;
+    bool expected_ GUARDED_BY(mutex_) = false;
+    bool hasAnswer_ GUARDED_BY(mutex_) = false;
+    bool abandoned_ GUARDED_BY(mutex_) = false;
+    bool interrupted_ GUARDED_BY(mutex_) = false;
+    DnsDword status_ GUARDED_BY(mutex_) = Succeeded;
+    DnsServiceInstance* instance_ GUARDED_BY(mutex_) = nullptr;
+    DnsServiceInstance* sent_ GUARDED_BY(mutex_) = nullptr;
 };
 
 // A registration through dnsapi.dll. publish and withdraw run on one thread at a time (the announcement's);
@@ -271,8 +271,8 @@ public:
         release();
     }
 
-    void cancel() override {
-        std::lock_guard<std::mutex> lock(cancelMutex_);
+    void cancel() override EXCLUDES(cancelMutex_) {
+        MutexLock lock(cancelMutex_);
         cancelled_ = true;
         if (waiting_) waiting_->interrupt();
     }
@@ -334,14 +334,14 @@ private:
 
     // cancel interrupts the wait while waiting_ points to the answer: the registration's share keeps it
     // alive until waiting_ is cleared.
-    bool awaitAnswer(DnsDword* status, DnsServiceInstance** answered) {
+    bool awaitAnswer(DnsDword* status, DnsServiceInstance** answered) EXCLUDES(cancelMutex_) {
         {
-            std::lock_guard<std::mutex> lock(cancelMutex_);
+            MutexLock lock(cancelMutex_);
             waiting_ = answer_;
             if (cancelled_) answer_->interrupt();
         }
         bool arrived = answer_->await(answerLimit_, instance_, status, answered);
-        std::lock_guard<std::mutex> lock(cancelMutex_);
+        MutexLock lock(cancelMutex_);
         waiting_ = nullptr;
         return arrived;
     }
@@ -358,8 +358,8 @@ private:
         instance_ = nullptr;
     }
 
-    bool wasCancelled() {
-        std::lock_guard<std::mutex> lock(cancelMutex_);
+    bool wasCancelled() EXCLUDES(cancelMutex_) {
+        MutexLock lock(cancelMutex_);
         return cancelled_;
     }
 
@@ -382,9 +382,9 @@ private:
     SystemAnswer* answer_ = nullptr;           // our share of the answers to instance_'s requests
     DnsServiceRegisterRequest request_{};
     DnsServiceCancel cancel_{};  // filled by the system when it accepts a registration
-    std::mutex cancelMutex_;
-    bool cancelled_ = false;            // guarded by cancelMutex_
-    SystemAnswer* waiting_ = nullptr;   // guarded by cancelMutex_: the answer being awaited
+    Mutex cancelMutex_;
+    bool cancelled_ GUARDED_BY(cancelMutex_) = false;
+    SystemAnswer* waiting_ GUARDED_BY(cancelMutex_) = nullptr;  // the answer being awaited
 };
 
 }  // namespace
@@ -413,6 +413,6 @@ std::unique_ptr<NativeDnsSd> openNativeDnsSd(std::string* reason) {
 }
 
 void setDnsServiceCallsForTests(const DnsServiceCalls* calls, std::chrono::milliseconds answerLimit) {
-    std::lock_guard<std::mutex> lock(standInMutex);
+    MutexLock lock(standInMutex);
     standIn = calls ? StandIn{true, *calls, answerLimit} : StandIn{};
 }

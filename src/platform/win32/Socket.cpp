@@ -8,8 +8,9 @@
 #include <atomic>
 #include <climits>
 #include <cstring>
-#include <mutex>
 #include <string>
+
+#include "platform/Mutex.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ constexpr u_long MillisecondsPerSecond = 1000;
 constexpr uint64_t LargestTransfer = INT_MAX;
 
 std::atomic<bool> socketsStarted{false};
-std::mutex startLock;
+Mutex startLock;
 
 template <class Native>
 SocketAddress addressFrom(const Native& native) {
@@ -126,7 +127,7 @@ void WakeChannel::drain() {
 // tried again by the next caller. Sockets are never shut down for the process.
 bool startSockets() {
     if (socketsStarted.load()) return true;
-    std::lock_guard<std::mutex> guard(startLock);
+    MutexLock guard(startLock);
     if (socketsStarted.load()) return true;
     WSADATA data;
     if (WSAStartup(RequestedSocketsVersion, &data) != 0) return false;

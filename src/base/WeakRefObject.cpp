@@ -1,4 +1,4 @@
-#include "distant/WeakRefObject.h"
+#include "base/WeakRefObject.h"
 
 // A reference compares equal to its target, and to another reference to the same target.
 bool WeakRefObject::isEqual(const BaseObject* other) const {

@@ -9,8 +9,8 @@
 
 #include "base/AutoreleasePool.h"
 #include "base/BaseString.h"
-#include "distant/NotificationCenter.h"
-#include "distant/WeakRefObject.h"
+#include "base/NotificationCenter.h"
+#include "base/WeakRefObject.h"
 
 namespace {
 

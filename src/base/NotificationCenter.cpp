@@ -1,4 +1,4 @@
-#include "distant/NotificationCenter.h"
+#include "base/NotificationCenter.h"
 
 #include <mutex>
 
@@ -8,7 +8,7 @@
 #include "base/BaseDictionary.h"
 #include "base/BaseString.h"
 #include "base/SharedObjectsLock.h"
-#include "distant/WeakRefObject.h"
+#include "base/WeakRefObject.h"
 
 namespace {
 
