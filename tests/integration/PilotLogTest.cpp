@@ -16,6 +16,7 @@
 #include "ProtocolClient.h"
 #include "ScratchDirectory.h"
 #include "SimHostRun.h"
+#include "SocketTestSupport.h"
 #include "base/AutoreleasePool.h"
 #include "io/IOSocketTCP.h"
 
@@ -181,9 +182,7 @@ TEST(PilotLog, APortHeldByAnotherProgramIsToldAndALaterStartTakesIt) {
 // apps with counts that grow, the 18th app's refusal; the item hides and shows it, Stop shows "stopped", and
 // the plug-in takes the window away at its stop (strict simhost fails the exit otherwise).
 TEST(PilotLog, TheStatusWindowShowsTheBridgeItsAppsAndItsRefusals) {
-    IOSocketTCP* probe = holdBridgePort();
-    if (!probe) GTEST_SKIP() << "port 21777 is in use by another program: the bridge cannot listen";
-    closeAndRelease(probe);
+    SKIP_WHILE_BRIDGE_PORT_IS_HELD();
     OwnWorkingDirectory here;
     SimHostProcess host(SimHostProgram, strictRun({"--start"}));
     std::string started = host.expectLine(LogPrefix + "bridge ");
