@@ -33,6 +33,7 @@
 #include "base/BaseDictionary.h"
 #include "io/BaseBuffer.h"
 #include "io/IOBufferFilter.h"
+#include "platform/NetworkInterfaces.h"
 #include "plugin/BridgeStatus.h"
 #include "plugin/BridgeSwitch.h"
 #include "plugin/EncodedReport.h"
@@ -338,7 +339,7 @@ void measureStatusWindow(const WireMessages& messages) {
     }
     std::chrono::nanoseconds draws = Clock::now() - begin;
     begin = Clock::now();
-    for (int i = 0; i < StatusCaptures; ++i) BridgeStatus::capture();
+    for (int i = 0; i < StatusCaptures; ++i) BridgeStatus::capture(localInterfaceAddresses());
     std::chrono::nanoseconds captures = Clock::now() - begin;
     StatusWindow::toggle();
     std::chrono::nanoseconds hidden = runFrames(FlightLoopFrames);

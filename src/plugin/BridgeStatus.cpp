@@ -4,7 +4,6 @@
 #include <ctime>
 
 #include "distant/LoginManager.h"
-#include "platform/NetworkInterfaces.h"
 #include "plugin/BridgeSwitch.h"
 #include "plugin/BridgeVersion.h"
 #include "plugin/GPSBridge.h"
@@ -24,10 +23,10 @@ std::string clockText(std::chrono::system_clock::time_point at) {
     return text;
 }
 
-std::vector<InterfaceAddress> reachableAddresses(bool ipv6Too) {
+std::vector<InterfaceAddress> reachableAddresses(const std::vector<InterfaceAddress>& all, bool ipv6Too) {
     std::vector<InterfaceAddress> addresses;
-    for (InterfaceAddress& address : localInterfaceAddresses()) {
-        if (ipv6Too || !address.ipv6) addresses.push_back(std::move(address));
+    for (const InterfaceAddress& address : all) {
+        if (ipv6Too || !address.ipv6) addresses.push_back(address);
     }
     return addresses;
 }
@@ -58,11 +57,11 @@ std::string stateText(GPSBridge* bridge) {
     return BridgeSwitch::isEnabled() ? "stopped" : "stopped (the plug-in is disabled in X-Plane's Plugin Admin)";
 }
 
-void addAddresses(Lines& lines, GPSBridge* bridge) {
+void addAddresses(Lines& lines, GPSBridge* bridge, const std::vector<InterfaceAddress>& all) {
     bool ipv6Too = !bridge || bridge->listensOnBothFamilies();
     std::string families = bridge ? " (" + bridge->addressFamilies() + ")" : "";
     lines.push_back("Port " + std::to_string(GPSBridge::BridgePort) + families + ", at this computer's addresses:");
-    std::vector<InterfaceAddress> addresses = reachableAddresses(ipv6Too);
+    std::vector<InterfaceAddress> addresses = reachableAddresses(all, ipv6Too);
     if (addresses.empty()) addWrapped(lines, BridgeStatus::DetailIndent + std::string(NoAddress));
     for (const InterfaceAddress& address : addresses) lines.push_back(BridgeStatus::DetailIndent + named(address));
 }
@@ -96,11 +95,11 @@ void addRefusals(Lines& lines, GPSBridge* bridge) {
 
 }  // namespace
 
-std::vector<std::string> BridgeStatus::capture() {
+std::vector<std::string> BridgeStatus::capture(const std::vector<InterfaceAddress>& addresses) {
     GPSBridge* bridge = BridgeSwitch::current();
     Lines lines;
     addWrapped(lines, std::string("Zephrane bridge ") + bridgeVersion() + ": " + stateText(bridge));
-    addAddresses(lines, bridge);
+    addAddresses(lines, bridge, addresses);
     addAdvertisement(lines, bridge);
     if (bridge) addClients(lines, bridge);
     if (bridge) addRefusals(lines, bridge);
@@ -109,6 +108,6 @@ std::vector<std::string> BridgeStatus::capture() {
 
 std::string BridgeStatus::addressesText(bool ipv6Too) {
     std::string text;
-    for (const InterfaceAddress& address : reachableAddresses(ipv6Too)) text += (text.empty() ? "" : ", ") + named(address);
+    for (const InterfaceAddress& address : reachableAddresses(localInterfaceAddresses(), ipv6Too)) text += (text.empty() ? "" : ", ") + named(address);
     return text.empty() ? NoAddress : text;
 }

@@ -8,14 +8,17 @@
 #include <string>
 #include <vector>
 
+#include "platform/NetworkInterfaces.h"
+
 namespace BridgeStatus {
 
 // Lines longer than this are wrapped at a space, the rest indented as a detail.
 inline constexpr size_t LongestLine = 88;
 inline constexpr const char* DetailIndent = "    ";
 
-// Main thread: the window's lines, top to bottom.
-std::vector<std::string> capture();
+// Main thread: the window's lines, top to bottom, with this computer's addresses as listed by
+// localInterfaceAddresses (the caller decides how often to ask the system for them).
+std::vector<std::string> capture(const std::vector<InterfaceAddress>& addresses);
 // "192.168.1.20 (eth0), fd00::5 (eth0)": the addresses an app can use, IPv6 ones only with ipv6Too; when
 // there is none, a sentence saying so.
 std::string addressesText(bool ipv6Too);

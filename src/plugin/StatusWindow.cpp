@@ -20,12 +20,17 @@ constexpr int DesktopOffsetX = 60;
 constexpr int DesktopOffsetY = 120;
 // The flight loop's interval while the window exists, in seconds.
 constexpr float RefreshSeconds = 1.0f;
+// The system's interface list is asked for when the window opens and then every this many refreshes: on
+// Windows the call can take milliseconds of the simulator's frame, and addresses seldom change.
+constexpr int RefreshesPerAddressLookup = 10;
 float TextColour[3] = {0.95f, 0.95f, 0.95f};
 
-// Touched on the main thread only. The lines live as long as the window, so that nothing of the module's
-// is left to destroy at its unload.
+// Touched on the main thread only. The lines and addresses live as long as the window, so that nothing of
+// the module's is left to destroy at its unload.
 XPLMWindowID window = nullptr;
 std::vector<std::string>* lines = nullptr;
+std::vector<InterfaceAddress>* addresses = nullptr;
+int refreshesSinceLookup = 0;
 
 int lineHeight() {
     int height = 0;
@@ -46,8 +51,12 @@ void fitToText() {
     if (right - left != width || top - bottom != height) XPLMSetWindowGeometry(window, left, top, left + width, top - height);
 }
 
-void refresh() {
-    *lines = BridgeStatus::capture();
+void refresh(bool lookUpAddresses) {
+    if (lookUpAddresses || ++refreshesSinceLookup >= RefreshesPerAddressLookup) {
+        *addresses = localInterfaceAddresses();
+        refreshesSinceLookup = 0;
+    }
+    *lines = BridgeStatus::capture(*addresses);
     fitToText();
 }
 
@@ -69,7 +78,7 @@ void ignoreKey(XPLMWindowID, char, XPLMKeyFlags, char, void*, int) {}
 XPLMCursorStatus defaultCursor(XPLMWindowID, int, int, void*) { return xplm_CursorDefault; }
 
 float refreshWhileVisible(float, float, int, void*) {
-    if (StatusWindow::isVisible()) refresh();
+    if (StatusWindow::isVisible()) refresh(false);
     return RefreshSeconds;
 }
 
@@ -94,6 +103,7 @@ void create() {
     window = XPLMCreateWindowEx(&parameters);
     if (!window) return;
     lines = new std::vector<std::string>();
+    addresses = new std::vector<InterfaceAddress>();
     XPLMSetWindowPositioningMode(window, xplm_WindowPositionFree, -1);
     XPLMSetWindowTitle(window, WindowTitle);
     XPLMRegisterFlightLoopCallback(refreshWhileVisible, RefreshSeconds, nullptr);
@@ -108,7 +118,7 @@ void StatusWindow::toggle() {
         XPLMSetWindowIsVisible(window, 0);
         return;
     }
-    refresh();
+    refresh(true);
     XPLMSetWindowIsVisible(window, 1);
 }
 
@@ -121,4 +131,6 @@ void StatusWindow::destroy() {
     window = nullptr;
     delete lines;
     lines = nullptr;
+    delete addresses;
+    addresses = nullptr;
 }
