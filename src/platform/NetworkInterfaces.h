@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Socket.h"
+
 struct InterfaceAddress {
     std::string address;    // numeric text: "192.168.1.20", "fd00::5"
     std::string interfaceName;  // the name the system shows the pilot
@@ -19,3 +21,14 @@ std::vector<InterfaceAddress> localInterfaceAddresses();
 // empty when it is not one an app can be given: an IPv6 address must be global unicast (2000::/3) or
 // unique-local (fc00::/7).
 std::string reachableAddressText(const unsigned char* bytes, bool ipv6);
+
+// One network this computer is on: an address of one of its interfaces and the length of the prefix that
+// the interface's network shares (192.168.1.20/24).
+struct NetworkPrefix {
+    IPAddress address;
+    uint32_t length = 0;
+};
+
+// Every address of every interface that is up, loopback and link-local ones included, with its prefix;
+// empty when the system does not say.
+std::vector<NetworkPrefix> localNetworkPrefixes();

@@ -3,6 +3,7 @@
 // above 1024 are normal inside a simulator).
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -23,6 +24,17 @@ struct SocketAddress {
     bool operator==(const SocketAddress& other) const {
         return length == other.length && std::memcmp(bytes, other.bytes, length) == 0;
     }
+};
+
+// An IP address of either family as bytes in network order, without port or scope: what the rule about which
+// peers may connect looks at.
+struct IPAddress {
+    static constexpr size_t IPv4Bytes = 4;
+    static constexpr size_t IPv6Bytes = 16;
+    bool ipv6 = false;
+    std::array<uint8_t, IPv6Bytes> bytes{};  // an IPv4 address in the first four
+
+    bool operator==(const IPAddress& other) const { return ipv6 == other.ipv6 && bytes == other.bytes; }
 };
 
 // What waitForSocket saw; 0 means the time-out passed.
@@ -102,6 +114,16 @@ int64_t sendSome(SocketHandle socket, const void* source, uint64_t count);
 // Wakes every thread blocked on the socket; the handle stays allocated.
 void shutdownSocket(SocketHandle socket);
 void closeSocket(SocketHandle socket);
+// Closes the socket so that the peer sees a reset (RST) rather than an orderly close; unsent bytes are lost.
+void closeSocketWithReset(SocketHandle socket);
+
+// How the last failed receive or send on this thread failed, as far as the end of a connection goes.
+enum class SocketFailure {
+    Reset,     // the peer reset the connection (or it was aborted)
+    TimedOut,  // the peer stopped acknowledging: keep-alive probes or sent data went unanswered
+    Other,
+};
+SocketFailure lastSocketFailure();
 
 uint16_t toNetworkOrder(uint16_t value);
 // Dotted text for IPv4, also for an IPv4-mapped IPv6 address ("127.0.0.1", not "::ffff:127.0.0.1"); the
@@ -112,4 +134,6 @@ std::string addressText(const SocketAddress& address);
 // so its text ends in "%" and interfaceIndex (when not 0). Empty for any other length.
 std::string recordAddressText(const void* data, size_t length, uint32_t interfaceIndex);
 uint16_t addressPort(const SocketAddress& address);
+// The IP address of a socket address (an IPv4-mapped IPv6 one stays IPv6); false when it is of neither family.
+bool ipAddressOf(const SocketAddress& address, IPAddress* ip);
 bool localAddress(SocketHandle socket, SocketAddress* address);

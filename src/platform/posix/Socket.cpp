@@ -265,6 +265,25 @@ void shutdownSocket(SocketHandle socket) { ::shutdown(fd(socket), SHUT_RDWR); }
 
 void closeSocket(SocketHandle socket) { ::close(fd(socket)); }
 
+void closeSocketWithReset(SocketHandle socket) {
+    linger immediately{1, 0};
+    setsockopt(fd(socket), SOL_SOCKET, SO_LINGER, &immediately, sizeof(immediately));
+    ::close(fd(socket));
+}
+
+SocketFailure lastSocketFailure() {
+    switch (errno) {
+        case ECONNRESET:
+        case ECONNABORTED:
+        case EPIPE:
+            return SocketFailure::Reset;
+        case ETIMEDOUT:
+            return SocketFailure::TimedOut;
+        default:
+            return SocketFailure::Other;
+    }
+}
+
 uint16_t toNetworkOrder(uint16_t value) { return htons(value); }
 
 std::string addressText(const SocketAddress& address) {
@@ -300,6 +319,25 @@ uint16_t addressPort(const SocketAddress& address) {
             return ntohs(nativeOf<sockaddr_in6>(address).sin6_port);
         default:
             return 0;
+    }
+}
+
+bool ipAddressOf(const SocketAddress& address, IPAddress* ip) {
+    switch (addressFamily(address)) {
+        case AddressFamily::IPv4: {
+            in_addr ipv4 = nativeOf<sockaddr_in>(address).sin_addr;
+            *ip = IPAddress{};
+            std::memcpy(ip->bytes.data(), &ipv4, IPAddress::IPv4Bytes);
+            return true;
+        }
+        case AddressFamily::IPv6: {
+            in6_addr ipv6 = nativeOf<sockaddr_in6>(address).sin6_addr;
+            ip->ipv6 = true;
+            std::memcpy(ip->bytes.data(), ipv6.s6_addr, IPAddress::IPv6Bytes);
+            return true;
+        }
+        default:
+            return false;
     }
 }
 

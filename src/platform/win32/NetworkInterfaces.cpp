@@ -4,6 +4,7 @@
 #include <ws2tcpip.h>
 #include <iphlpapi.h>
 
+#include <cstring>
 #include <vector>
 
 #include "platform/win32/WideText.h"
@@ -38,6 +39,19 @@ std::string addressText(const SOCKADDR* address) {
     return reachableAddressText(reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr.s6_addr, true);
 }
 
+// The address as bytes in network order; false for another family.
+bool ipAddressAt(const SOCKADDR* address, IPAddress* ip) {
+    if (address->sa_family == AF_INET) {
+        std::memcpy(ip->bytes.data(), &reinterpret_cast<const sockaddr_in*>(address)->sin_addr, IPAddress::IPv4Bytes);
+        return true;
+    }
+    if (address->sa_family != AF_INET6) return false;
+    ip->ipv6 = true;
+    std::memcpy(ip->bytes.data(), reinterpret_cast<const sockaddr_in6*>(address)->sin6_addr.s6_addr,
+                IPAddress::IPv6Bytes);
+    return true;
+}
+
 }  // namespace
 
 std::vector<InterfaceAddress> localInterfaceAddresses() {
@@ -52,6 +66,22 @@ std::vector<InterfaceAddress> localInterfaceAddresses() {
             if (!address) continue;
             std::string text = addressText(address);
             if (!text.empty()) found.push_back({text, name, address->sa_family == AF_INET6});
+        }
+    }
+    return found;
+}
+
+std::vector<NetworkPrefix> localNetworkPrefixes() {
+    std::vector<NetworkPrefix> found;
+    std::vector<unsigned char> buffer = adapterList();
+    if (buffer.empty()) return found;
+    for (auto* adapter = reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.data()); adapter; adapter = adapter->Next) {
+        if (adapter->OperStatus != IfOperStatusUp) continue;
+        for (auto* unicast = adapter->FirstUnicastAddress; unicast; unicast = unicast->Next) {
+            NetworkPrefix prefix;
+            if (!unicast->Address.lpSockaddr || !ipAddressAt(unicast->Address.lpSockaddr, &prefix.address)) continue;
+            prefix.length = unicast->OnLinkPrefixLength;
+            found.push_back(prefix);
         }
     }
     return found;

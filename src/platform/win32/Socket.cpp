@@ -303,6 +303,25 @@ void shutdownSocket(SocketHandle socket) {
 
 void closeSocket(SocketHandle socket) { closesocket(native(socket)); }
 
+void closeSocketWithReset(SocketHandle socket) {
+    linger immediately{1, 0};
+    setsockopt(native(socket), SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&immediately),
+               sizeof(immediately));
+    closesocket(native(socket));
+}
+
+SocketFailure lastSocketFailure() {
+    switch (WSAGetLastError()) {
+        case WSAECONNRESET:
+        case WSAECONNABORTED:
+            return SocketFailure::Reset;
+        case WSAETIMEDOUT:
+            return SocketFailure::TimedOut;
+        default:
+            return SocketFailure::Other;
+    }
+}
+
 uint16_t toNetworkOrder(uint16_t value) { return htons(value); }
 
 std::string addressText(const SocketAddress& address) {
@@ -338,6 +357,25 @@ uint16_t addressPort(const SocketAddress& address) {
             return ntohs(nativeOf<sockaddr_in6>(address).sin6_port);
         default:
             return 0;
+    }
+}
+
+bool ipAddressOf(const SocketAddress& address, IPAddress* ip) {
+    switch (addressFamily(address)) {
+        case AddressFamily::IPv4: {
+            in_addr ipv4 = nativeOf<sockaddr_in>(address).sin_addr;
+            *ip = IPAddress{};
+            std::memcpy(ip->bytes.data(), &ipv4, IPAddress::IPv4Bytes);
+            return true;
+        }
+        case AddressFamily::IPv6: {
+            in6_addr ipv6 = nativeOf<sockaddr_in6>(address).sin6_addr;
+            ip->ipv6 = true;
+            std::memcpy(ip->bytes.data(), ipv6.s6_addr, IPAddress::IPv6Bytes);
+            return true;
+        }
+        default:
+            return false;
     }
 }
 
