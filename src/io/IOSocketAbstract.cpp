@@ -20,6 +20,23 @@ constexpr int32_t LongestWaitSeconds = 2147483;  // the longest wait that still 
 
 std::atomic<bool> socketsStarted{false};
 
+// How a failed receive or send ended the connection, from the system's error of that call.
+IOSocketAbstract::EndReason receiveFailure() {
+    switch (lastSocketFailure()) {
+        case SocketFailure::Reset: return IOSocketAbstract::EndReason::PeerReset;
+        case SocketFailure::TimedOut: return IOSocketAbstract::EndReason::PeerStoppedAnswering;
+        default: return IOSocketAbstract::EndReason::Failed;
+    }
+}
+
+IOSocketAbstract::EndReason sendFailure() {
+    switch (lastSocketFailure()) {
+        case SocketFailure::Reset: return IOSocketAbstract::EndReason::PeerReset;
+        case SocketFailure::TimedOut: return IOSocketAbstract::EndReason::PeerStoppedReading;
+        default: return IOSocketAbstract::EndReason::Failed;
+    }
+}
+
 int millisecondsFor(int32_t seconds) { return std::clamp(seconds, 0, LongestWaitSeconds) * 1000; }
 
 BaseString* serviceString(BaseDictionary* info, const char* key) {
@@ -249,7 +266,7 @@ bool IOSocketAbstract::readAvailable(void* destination, uint64_t* count) {
 
 bool IOSocketAbstract::receive(void* destination, uint64_t* count, int32_t seconds, bool firstBytesSuffice) {
     if (*count == 0) return true;
-    bool failed = false;
+    EndReason failure = EndReason::None;
     uint64_t received = 0;
     {
         SocketUse use(socket_);
@@ -258,7 +275,7 @@ bool IOSocketAbstract::receive(void* destination, uint64_t* count, int32_t secon
         while (received < *count) {
             int milliseconds = -1;
             if (!readWaitFor(seconds, &milliseconds)) {
-                failed = true;  // the deadline passed
+                failure = EndReason::ReadDeadline;
                 break;
             }
             if (milliseconds >= 0) {
@@ -268,13 +285,13 @@ bool IOSocketAbstract::receive(void* destination, uint64_t* count, int32_t secon
                     break;                               // a plain time-out leaves the socket open
                 }
                 if (seen < 0 || !(seen & SocketReadable)) {
-                    failed = true;
+                    failure = EndReason::Failed;
                     break;
                 }
             }
             int64_t n = receiveSome(use.handle(), bytes + received, *count - received);
             if (n <= 0) {
-                failed = true;  // the peer closed, or the connection broke
+                failure = n == 0 ? EndReason::PeerClosed : receiveFailure();
                 break;
             }
             received += static_cast<uint64_t>(n);
@@ -282,12 +299,15 @@ bool IOSocketAbstract::receive(void* destination, uint64_t* count, int32_t secon
         }
     }
     *count = received;
-    if (failed) close();
+    if (failure != EndReason::None) {
+        noteEnd(failure);
+        close();
+    }
     return received > 0;
 }
 
 bool IOSocketAbstract::writeWithTimeout(const void* source, uint64_t count, int32_t seconds) {
-    bool failed = false;
+    EndReason failure = EndReason::None;
     uint64_t sent = 0;
     {
         SocketUse use(socket_);
@@ -297,19 +317,22 @@ bool IOSocketAbstract::writeWithTimeout(const void* source, uint64_t count, int3
             if (seconds != NoTimeout) {
                 int seen = waitForSocket(use.handle(), SocketWritable, millisecondsFor(seconds), nullptr);
                 if (seen <= 0 || !(seen & SocketWritable)) {
-                    failed = true;
+                    failure = seen == 0 ? EndReason::PeerStoppedReading : EndReason::Failed;
                     break;
                 }
             }
             int64_t n = sendSome(use.handle(), bytes + sent, count - sent);
             if (n < 0) {
-                failed = true;
+                failure = sendFailure();
                 break;
             }
             sent += static_cast<uint64_t>(n);
         }
     }
-    if (failed) close();
+    if (failure != EndReason::None) {
+        noteEnd(failure);
+        close();
+    }
     return sent == count;
 }
 
@@ -323,6 +346,7 @@ void IOSocketAbstract::closeSocketLocked() {
 // Any OS socket is given back, also one that was made but never connected or listened.
 bool IOSocketAbstract::close() {
     if (isOpen() || isListening() || socket_.isValid()) {
+        noteEnd(EndReason::Closed);  // before the shutdown, which a blocked receive would take for the peer's
         stopRequested_.store(true);
         if (wake_) wake_->signal();
         stopThread();
@@ -331,6 +355,23 @@ bool IOSocketAbstract::close() {
     }
     IODriverAbstract::close();
     return !isOpen() && !isListening();
+}
+
+void IOSocketAbstract::noteEnd(EndReason reason) {
+    EndReason none = EndReason::None;
+    endReason_.compare_exchange_strong(none, reason);
+}
+
+// The handle is closed here, without the orderly shutdown close makes; close then finds no handle to close.
+void IOSocketAbstract::resetConnection() {
+    noteEnd(EndReason::Closed);
+    socket_.resetAndClose();
+    close();
+}
+
+SocketAddress IOSocketAbstract::socketAddress() {
+    MutexLock guard(socketLock_);
+    return address_ ? *address_ : SocketAddress{};
 }
 
 BaseString* IOSocketAbstract::peerAddress() {

@@ -39,6 +39,19 @@ public:
     static constexpr int Backlog = 64;
     static constexpr int AcceptWakeMilliseconds = 2000;
 
+    // Why an accepted or connected socket ended; the first cause seen is kept.
+    enum class EndReason {
+        None,                  // still open, or never opened
+        PeerClosed,            // the peer closed its end in order
+        PeerReset,             // the peer reset the connection
+        PeerStoppedReading,    // data sent to the peer went unread or unacknowledged for too long
+        PeerStoppedAnswering,  // the peer answered no keep-alive probe: it left the network
+        ReadDeadline,          // the read deadline passed with bytes still missing
+        Unreadable,            // the peer sent bytes that do not decode (noted by the reader)
+        Failed,                // the connection broke for another reason
+        Closed,                // closed by this side
+    };
+
     IOSocketAbstract();
     ~IOSocketAbstract() override;
 
@@ -83,6 +96,13 @@ public:
     // then closes the socket. Used for the login, whose whole first object must arrive in time.
     void setReadDeadline(std::chrono::steady_clock::time_point deadline);
     void clearReadDeadline();
+    EndReason endReason() const { return endReason_.load(); }
+    // Records why the socket is about to end, unless a cause is known already.
+    void noteEnd(EndReason reason);
+    // Closes so that the peer sees a reset rather than an orderly close.
+    void resetConnection();
+    // The stored address (for an accepted socket, the peer's); an empty one when there is none.
+    SocketAddress socketAddress();
     // Lets the system find a peer that vanished without closing (a phone that left the network): after
     // the timing's silence and unanswered probes, reads fail and the socket closes as for any lost peer.
     bool enableKeepAlive(const KeepAliveTiming& timing);
@@ -135,4 +155,5 @@ private:
     std::unique_ptr<WakeChannel> wake_;
     std::atomic<bool> stopRequested_{false};
     std::atomic<int64_t> readDeadline_{0};  // steady-clock milliseconds; 0 means none
+    std::atomic<EndReason> endReason_{EndReason::None};
 };

@@ -45,3 +45,15 @@ void SharedSocketHandle::shutdownAndClose() {
     }
     currentUsers_ = 0;
 }
+
+void SharedSocketHandle::resetAndClose() {
+    {
+        MutexLock guard(mutex_);
+        if (current_ != InvalidSocket && currentUsers_ == 0) {
+            closeSocketWithReset(current_);
+            current_ = InvalidSocket;
+            return;
+        }
+    }
+    shutdownAndClose();
+}

@@ -21,6 +21,9 @@ public:
     bool isValid() EXCLUDES(mutex_);
     // Shuts the current handle down and closes it now, or when its last user lets go.
     void shutdownAndClose() EXCLUDES(mutex_);
+    // Closes the current handle so that the peer sees a reset; while it is in use, as shutdownAndClose does
+    // (the peer then sees an orderly close).
+    void resetAndClose() EXCLUDES(mutex_);
 
 private:
     friend class SocketUse;

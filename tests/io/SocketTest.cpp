@@ -117,8 +117,24 @@ TEST_F(Loopback, ShortReadThenPeerClosesLeavesTheSocketClosed) {
     EXPECT_TRUE(peer->read(bytes, &count));
     EXPECT_EQ(count, 4u);
     EXPECT_FALSE(peer->isOpen());
+    EXPECT_EQ(peer->endReason(), IOSocketAbstract::EndReason::PeerClosed);
     count = 10;
     EXPECT_FALSE(peer->read(bytes, &count));  // invalid socket: false at once
+    release(client);
+}
+
+// The peer closes with a reset instead: the reading side tells the two apart.
+TEST_F(Loopback, APeerThatResetsEndsTheReadAsAReset) {
+    open();
+    IOSocketTCP* client = newConnectedClient(port);
+    IOSocketTCP* peer = collector->waitForPeer(0);
+    ASSERT_NE(peer, nullptr);
+    client->resetConnection();
+    char byte;
+    uint64_t count = 1;
+    EXPECT_FALSE(peer->read(&byte, &count));
+    EXPECT_EQ(peer->endReason(), IOSocketAbstract::EndReason::PeerReset);
+    EXPECT_EQ(client->endReason(), IOSocketAbstract::EndReason::Closed);
     release(client);
 }
 
@@ -148,6 +164,7 @@ TEST_F(Loopback, WritingToAVanishedPeerFailsWithoutASignal) {
     }
     EXPECT_TRUE(failed);  // and the process is still here: no SIGPIPE
     EXPECT_FALSE(peer->isOpen());
+    EXPECT_EQ(peer->endReason(), IOSocketAbstract::EndReason::PeerReset);
     release(client);
 }
 
@@ -163,6 +180,7 @@ TEST_F(Loopback, TimedWriteThatFindsNoRoomClosesTheSocket) {
     EXPECT_GT(written, 0);
     EXPECT_LT(written, MostBlocks);
     EXPECT_FALSE(client->isOpen());
+    EXPECT_EQ(client->endReason(), IOSocketAbstract::EndReason::PeerStoppedReading);
     release(client);
 }
 
@@ -183,6 +201,8 @@ TEST_F(Loopback, CloseFromAnotherThreadEndsABlockedRead) {
     peer->close();
     reader.join();
     EXPECT_TRUE(returned);
+    // The reader was woken by this side's close, not by the peer, which is still there.
+    EXPECT_EQ(peer->endReason(), IOSocketAbstract::EndReason::Closed);
     release(client);
 }
 
@@ -206,6 +226,7 @@ TEST_F(Loopback, ReadAvailableTakesWhatArrivedAndKeepsTheDeadline) {
     EXPECT_FALSE(peer->readAvailable(bytes, &count));
     EXPECT_EQ(count, 0u);
     EXPECT_FALSE(peer->isOpen());  // as a read past the deadline does
+    EXPECT_EQ(peer->endReason(), IOSocketAbstract::EndReason::ReadDeadline);
     release(client);
 }
 

@@ -87,3 +87,5 @@ bool ProtocolClient::nothingArrivesWithin(std::chrono::milliseconds limit) {
 }
 
 void ProtocolClient::close() { socket_->close(); }
+
+void ProtocolClient::reset() { socket_->resetConnection(); }

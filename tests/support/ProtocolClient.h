@@ -45,6 +45,8 @@ public:
     // True when nothing arrives within limit and the connection stays open.
     bool nothingArrivesWithin(std::chrono::milliseconds limit);
     void close();
+    // Closes so that the bridge sees a reset rather than an orderly close.
+    void reset();
 
 private:
     IOSocketTCP* socket_;
