@@ -27,7 +27,7 @@ struct WaitingLines {
     void closeWindowIfOver(Clock::time_point now) REQUIRES(mutex) {
         if (now - windowStart < PeerWindow) return;
         if (heldBack > 0) {
-            add(std::to_string(heldBack) + (heldBack == 1 ? " more client event" : " more client events") +
+            add(std::to_string(heldBack) + (heldBack == 1 ? " more app event" : " more app events") +
                 " not shown");
         }
         heldBack = 0;

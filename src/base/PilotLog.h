@@ -1,6 +1,6 @@
 // PilotLog: the short lines that tell the pilot what the bridge did, written by the plug-in to X-Plane's
 // Log.txt. Any thread adds lines; they wait here until the simulator's thread takes them, since only that
-// thread may call the simulator. Lines that peers cause (a client logging in, refused, leaving) are limited
+// thread may call the simulator. Lines that peers cause (an app logging in, refused, leaving) are limited
 // to a few a second, so hostile peers cannot flood the log: the rest are counted and summed up in one line.
 // Nothing is ever written anywhere by this class; a program that never takes the lines keeps at most the
 // newest MostWaitingLines of them.

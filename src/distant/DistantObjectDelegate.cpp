@@ -12,4 +12,4 @@ void DistantObjectDelegate::didAcceptConnection(DistantObjectsCenter*) {}
 
 void DistantObjectDelegate::connectionDidClose(DistantObjectsCenter*) {}
 
-void DistantObjectDelegate::didRefuseConnection(DistantObjectsCenter*, int32_t) {}
+void DistantObjectDelegate::didRefusePeer(const char*, int32_t) {}

@@ -8,6 +8,9 @@
 
 class DistantObjectsCenter;
 
+// The refusal of a peer that is not on this computer's networks; never sent, since such a peer hears nothing.
+constexpr int32_t RefusedOffNetwork = -1;
+
 class DistantObjectDelegate : public BaseObject {
 public:
     // An object arrived on connection; called on the connection's own receive thread.
@@ -23,9 +26,10 @@ public:
     virtual bool shouldAcceptConnection(DistantObjectsCenter* connection);
     // A connection logged in; called on the accept thread. Retain it to keep it.
     virtual void didAcceptConnection(DistantObjectsCenter* connection);
-    // A login was refused with code (a result code of the login handshake), which the client has been sent;
-    // called on the login's thread.
-    virtual void didRefuseConnection(DistantObjectsCenter* connection, int32_t code);
+    // A peer at address was refused: code is a result code of the login handshake, which the peer is about
+    // to be sent (called on the login's thread), or RefusedOffNetwork for a peer outside the listening
+    // center's scope, which was closed without a word (called on the accept thread).
+    virtual void didRefusePeer(const char* address, int32_t code);
     // The connection's receive loop ended (peer closed, stream failed); called on its receive thread.
     virtual void connectionDidClose(DistantObjectsCenter* connection);
 };

@@ -15,6 +15,7 @@
 #include "distant/PendingLogin.h"
 #include "io/IOBufferFilter.h"
 #include "io/IOSocketTCP.h"
+#include "io/LocalNetworks.h"
 #include "serialization/BaseSerializer.h"
 
 namespace {
@@ -51,18 +52,18 @@ Mutex& keepAliveMutex() {
     static NeverDestroyed<Mutex> mutex;
     return *mutex;
 }
-KeepAliveTiming keepAliveTiming GUARDED_BY(keepAliveMutex()) = DistantObjectsCenter::ConnectionKeepAlive;
+KeepAliveTiming chosenKeepAlive GUARDED_BY(keepAliveMutex()) = DistantObjectsCenter::ConnectionKeepAlive;
 
 KeepAliveTiming currentKeepAliveTiming() {
     MutexLock guard(keepAliveMutex());
-    return keepAliveTiming;
+    return chosenKeepAlive;
 }
 
 }  // namespace
 
 void DistantObjectsCenter::setKeepAliveTiming(const KeepAliveTiming& timing) {
     MutexLock guard(keepAliveMutex());
-    keepAliveTiming = timing;
+    chosenKeepAlive = timing;
 }
 
 DistantObjectsCenter::DistantObjectsCenter(IOSocketTCP* stream)
@@ -86,11 +87,12 @@ DistantObjectsCenter::~DistantObjectsCenter() {
 const char* DistantObjectsCenter::className() const { return "DistantObjectsCenter"; }
 
 DistantObjectsCenter* DistantObjectsCenter::createListeningCenter(uint16_t port, BaseString* serviceName,
-                                                                  BaseString* serviceType) {
+                                                                  BaseString* serviceType, PeerScope scope) {
     auto* socket = new IOSocketTCP();
     socket->setAddress(nullptr, port);
     auto* center = createAutoreleased<DistantObjectsCenter>(socket);
     center->port_ = port;
+    if (scope == PeerScope::LocalNetworks) center->localNetworks_ = std::make_unique<LocalNetworks>();
     if (serviceName && serviceType) {
         AutoreleasePool pool;
         socket->setServiceInfo(serviceInfo(serviceName, serviceType), 0);
@@ -102,9 +104,12 @@ DistantObjectsCenter* DistantObjectsCenter::createListeningCenter(uint16_t port,
     return center;
 }
 
-void DistantObjectsCenter::setDelegate(DistantObjectDelegate* delegate) {
+// A receive thread started on a connection that closes meanwhile ends at once and reports the close.
+bool DistantObjectsCenter::setDelegate(DistantObjectDelegate* delegate) {
     delegate_.store(delegate);
-    if (delegate && stream_->isOpen()) startThread();  // does nothing when the thread exists
+    if (!delegate) return false;
+    if (hasThread()) return true;
+    return stream_->isOpen() && startThread();
 }
 
 void DistantObjectsCenter::setDeviceName(BaseString* name) {
@@ -193,25 +198,58 @@ void DistantObjectsCenter::reapFinishedLogins() {
     for (BaseObject* login : BaseArrayEnumerator(ended)) static_cast<PendingLogin*>(login)->stopThread();
 }
 
-// Only the accept thread adds logins, so the room made here is still there when the next one starts. The
-// oldest login is the first in the list; one whose object has arrived finishes in a moment and is passed by.
-void DistantObjectsCenter::makeRoomForLogin() {
+uint32_t DistantObjectsCenter::waitingLoginsOf(const std::string& peer) {
+    uint32_t waiting = 0;
+    for (BaseObject* element : BaseArrayEnumerator(logins_)) {
+        auto* login = static_cast<PendingLogin*>(element);
+        waiting += login->peer() == peer && login->waiting();
+    }
+    return waiting;
+}
+
+// The peer's own oldest when it has its share waiting; otherwise, when the list is full, the oldest of the
+// address with the most waiting. The oldest login is the first in the list; one whose object has arrived
+// finishes in a moment and is passed by.
+PendingLogin* DistantObjectsCenter::takeLoginToClose(const std::string& peer) {
+    if (!logins_) return nullptr;
+    std::string crowded = peer;
+    if (waitingLoginsOf(peer) < MostPendingLoginsPerAddress) {
+        if (logins_->count() < MostPendingLogins) return nullptr;
+        uint32_t most = 0;
+        for (BaseObject* element : BaseArrayEnumerator(logins_)) {
+            const std::string& address = static_cast<PendingLogin*>(element)->peer();
+            uint32_t waiting = waitingLoginsOf(address);
+            if (waiting > most) {
+                most = waiting;
+                crowded = address;
+            }
+        }
+    }
+    for (uint32_t i = 0; i < logins_->count(); ++i) {
+        auto* login = static_cast<PendingLogin*>(logins_->objectAtIndex(i));
+        if (login->peer() != crowded || !login->waiting()) continue;
+        retain(login);
+        logins_->removeObjectAtIndex(i);
+        return login;
+    }
+    return nullptr;
+}
+
+// Only the accept thread adds logins, so the room made here is still there when the next one starts.
+void DistantObjectsCenter::makeRoomForLogin(const std::string& peer) {
     PendingLogin* oldest = nullptr;
     {
         MutexLock guard(loginsMutex_);
-        if (!logins_ || logins_->count() < MostPendingLogins) return;
-        for (uint32_t i = 0; i < logins_->count() && !oldest; ++i) {
-            auto* login = static_cast<PendingLogin*>(logins_->objectAtIndex(i));
-            if (!login->waiting()) continue;
-            oldest = retain(login);
-            logins_->removeObjectAtIndex(i);
-        }
+        oldest = takeLoginToClose(peer);
     }
     if (!oldest) return;
+    bool samePeer = oldest->peer() == peer;
     oldest->abandon();
     oldest->stopThread();
-    PilotLog::writeForPeer("client " + oldest->peer() + " closed before it logged in: " +
-                           std::to_string(MostPendingLogins) + " connections were waiting to log in");
+    PilotLog::writeForPeer("app " + oldest->peer() + " closed before it logged in: " +
+                           (samePeer ? std::to_string(MostPendingLoginsPerAddress) + " connections from its address"
+                                     : std::to_string(MostPendingLogins) + " connections") +
+                           " were waiting to log in");
     release(oldest);
 }
 
@@ -246,19 +284,30 @@ void DistantObjectsCenter::park(DistantObjectsCenter* connection) {
 // connection for which no login starts is closed by the release below, without a reply.
 void DistantObjectsCenter::acceptNewestConnection() {
     auto* socket = dynamic_cast<IOSocketTCP*>(stream_->clientAtIndex(stream_->clientCount() - 1));
-    if (!socket) return;
+    if (!socket || refuseOffNetwork(socket)) return;
     socket->setReadDeadline(std::chrono::steady_clock::now() + LoginDeadline);
-    socket->enableKeepAlive(currentKeepAliveTiming());
+    KeepAliveTiming keepAlive = currentKeepAliveTiming();
+    socket->enableKeepAlive(keepAlive);
     auto* connection = new DistantObjectsCenter(socket);
+    connection->silenceLimitSeconds_ = keepAlive.idleSeconds + keepAlive.intervalSeconds * keepAlive.probes;
     connection->setDeviceName(deviceName());
     {
         MutexLock guard(connection->mutex_);  // uncontended: no other thread knows the connection yet
         connection->peerName_ = retain(socket->peerAddress());
     }
     reapFinishedLogins();
-    makeRoomForLogin();
+    makeRoomForLogin(connection->peerName()->chars());
     startLogin(connection);
     release(connection);
+}
+
+// The peer hears nothing: a reply would tell a stranger's scanner what listens here.
+bool DistantObjectsCenter::refuseOffNetwork(IOSocketTCP* socket) {
+    if (!localNetworks_ || localNetworks_->isLocal(socket->socketAddress())) return false;
+    BaseString* peer = socket->peerAddress();
+    socket->close();
+    if (DistantObjectDelegate* delegate = delegate_.load()) delegate->didRefusePeer(peer ? peer->chars() : "?", RefusedOffNetwork);
+    return true;
 }
 
 // A peer that has not logged in may not put a file on this machine's disk: file records are refused until
@@ -272,26 +321,22 @@ BaseObject* DistantObjectsCenter::readLoginRequest() {
     return nullptr;
 }
 
-void DistantObjectsCenter::reportRefusal(DistantObjectsCenter* connection, int32_t code) {
-    PilotLog::writeForPeer(std::string("client ") + connection->peerName()->chars() + " refused: " +
-                           std::to_string(code) + ", " + loginResultMeaning(code));
-}
-
 // The delegate is asked for room only now that the login has arrived, and under the admission lock: with
 // logins read side by side, room found earlier could be taken by another login meanwhile. A refused client
 // still hears its result code, after the refusal has been told: once the client knows, nothing of its login
-// reaches the delegate any more.
+// reaches the delegate any more. A connection that ended while its reply was sent (a peer that reset at
+// once) is never handed on: nothing would ever tell of its end.
 void DistantObjectsCenter::admit(DistantObjectsCenter* connection, BaseObject* request) {
     MutexLock guard(admissionMutex_);
     DistantObjectDelegate* delegate = delegate_.load();
     bool refuse = delegate && !delegate->shouldAcceptConnection(connection);
     int32_t code = connection->loginResult(request, refuse);
-    if (code != LoginOk) {
-        reportRefusal(connection, code);
-        if (delegate) delegate->didRefuseConnection(connection, code);
+    if (code != LoginOk && delegate) {
+        AutoreleasePool pool;
+        delegate->didRefusePeer(connection->peerName()->chars(), code);
     }
     connection->sendLoginReply(code);
-    if (code != LoginOk) return;
+    if (code != LoginOk || !connection->stream()->isOpen()) return;
     if ((delegate = delegate_.load())) {
         connection->serializer()->setFileDirectory(serializer_->fileDirectory());
         delegate->didAcceptConnection(connection);
@@ -336,6 +381,7 @@ void DistantObjectsCenter::threadMethod() {
         AutoreleasePool pool;
         BaseObject* object = serializer_->readObject();
         if (!object) {
+            stream_->noteEnd(IOSocketAbstract::EndReason::Unreadable);  // kept only while the stream is open
             setRunning(false);
         } else if (DistantObjectDelegate* delegate = delegate_.load()) {
             delegate->didReceiveObject(object, this);

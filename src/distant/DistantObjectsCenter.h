@@ -15,6 +15,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
+#include <string>
 
 #include "base/BaseObject.h"
 #include "platform/Mutex.h"
@@ -27,6 +29,8 @@ class BaseString;
 class DistantObjectDelegate;
 class IOBufferFilter;
 class IOSocketTCP;
+class LocalNetworks;
+class PendingLogin;
 
 class DistantObjectsCenter : public BaseObject, public BaseThread {
 public:
@@ -39,16 +43,26 @@ public:
     // Logins read at once. When a connection arrives while this many wait, the one that has waited longest
     // is closed without a reply to make room: a burst of silent peers cannot keep out an app that logs in.
     static constexpr uint32_t MostPendingLogins = 32;
+    // Logins one address may have waiting at once. A connection beyond it closes that address's own oldest
+    // waiting login: a storm from one address cannot push out the logins of others.
+    static constexpr uint32_t MostPendingLoginsPerAddress = 4;
+
+    // Which peers a listening center lets log in: those on this computer's networks (LocalNetworks.h), or
+    // any. Others are closed at once, before their login is read, without a reply.
+    enum class PeerScope { LocalNetworks, Anywhere };
 
     explicit DistantObjectsCenter(IOSocketTCP* stream);
     ~DistantObjectsCenter() override;
 
-    // A listening center on port (any local address), advertised by DNS-SD when both names are given.
-    // Autoreleased; it listens until disconnected.
-    static DistantObjectsCenter* createListeningCenter(uint16_t port, BaseString* serviceName, BaseString* serviceType);
+    // A listening center on port (any local address), advertised by DNS-SD when both names are given, taking
+    // peers of scope. Autoreleased; it listens until disconnected.
+    static DistantObjectsCenter* createListeningCenter(uint16_t port, BaseString* serviceName, BaseString* serviceType,
+                                                       PeerScope scope = PeerScope::LocalNetworks);
 
-    // Starts the receive thread when a delegate arrives on an open connection.
-    void setDelegate(DistantObjectDelegate* delegate);
+    // Starts the receive thread when a delegate arrives on an open connection. True when the receive thread
+    // runs (or ran), so that the delegate hears connectionDidClose when the connection ends; false when the
+    // connection had ended already, and nothing will tell of it.
+    bool setDelegate(DistantObjectDelegate* delegate);
     DistantObjectDelegate* delegate() const { return delegate_.load(); }
     void setDeviceName(BaseString* name) EXCLUDES(mutex_);
     // The name announced to clients at login (autoreleased).
@@ -82,6 +96,9 @@ public:
     uint16_t port() const { return port_; }
     // The keep-alive timing of connections accepted from now on (tests shorten it).
     static void setKeepAliveTiming(const KeepAliveTiming& timing);
+    // For an accepted connection: how long its peer may leave the probes and the data sent unanswered before
+    // the connection is dropped, in seconds.
+    int silenceLimitSeconds() const { return silenceLimitSeconds_; }
     // The logged-in connections accepted while no delegate was set (autoreleased copy).
     BaseArray* pendingConnections() EXCLUDES(mutex_);
 
@@ -101,26 +118,35 @@ private:
     bool startLogin(DistantObjectsCenter* connection) EXCLUDES(loginsMutex_);
     // Joins and lets go of the logins whose threads have ended.
     void reapFinishedLogins() EXCLUDES(loginsMutex_);
-    // When MostPendingLogins wait, closes and joins the one that has waited longest.
-    void makeRoomForLogin() EXCLUDES(loginsMutex_);
+    // Closes and joins the oldest waiting login of peer when it has MostPendingLoginsPerAddress waiting, or,
+    // when MostPendingLogins wait, the oldest of the address that has the most.
+    void makeRoomForLogin(const std::string& peer) EXCLUDES(loginsMutex_);
     void abandonLogins() EXCLUDES(loginsMutex_);
     // The server side of the login: the result code for the client's request, LoginRefused when refuse.
     int32_t loginResult(BaseObject* request, bool refuse);
     // Sends the client its result code, with the device name when it is let in.
     void sendLoginReply(int32_t code);
     void park(DistantObjectsCenter* connection) EXCLUDES(mutex_);
-    // Tells the pilot's log that a client was refused, and why.
-    static void reportRefusal(DistantObjectsCenter* connection, int32_t code);
     void disconnectOthers() EXCLUDES(mutex_);
 
     IOSocketTCP* stream_;
     IOBufferFilter* buffer_;  // between the serializer and the socket; read on the receive thread only
     BaseSerializer* serializer_;
     uint16_t port_ = 0;
+    // Closes a new connection whose peer is outside the listening center's scope, and tells of it.
+    bool refuseOffNetwork(IOSocketTCP* socket);
+    // A peer has this many logins waiting (the caller holds loginsMutex_).
+    uint32_t waitingLoginsOf(const std::string& peer) REQUIRES(loginsMutex_);
+    // The oldest waiting login to close for a connection from peer, taken off the list; null when there is
+    // room.
+    PendingLogin* takeLoginToClose(const std::string& peer) REQUIRES(loginsMutex_);
+
     // Only a listening center observes new connections. A per-connection center, which may go away on a
     // login's thread while the accept thread delivers a notification, never touches the observer list.
     bool observing_ = false;
     std::atomic<DistantObjectDelegate*> delegate_{nullptr};
+    // A listening center's rule for its peers; null when any may log in. Used on the accept thread only.
+    std::unique_ptr<LocalNetworks> localNetworks_;
     Mutex mutex_;
     BaseString* deviceName_ GUARDED_BY(mutex_);
     BaseString* peerName_ GUARDED_BY(mutex_) = nullptr;
@@ -134,5 +160,6 @@ private:
     // One message at a time goes through the serializer and the write buffer.
     Mutex sendMutex_;
     std::atomic<uint64_t> encodedMessagesSent_{0};
+    int silenceLimitSeconds_ = 0;  // set before the connection is handed to any other thread
     const std::chrono::system_clock::time_point createdAt_ = std::chrono::system_clock::now();
 };

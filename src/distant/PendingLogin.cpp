@@ -1,6 +1,7 @@
 #include "distant/PendingLogin.h"
 
 #include "base/BaseString.h"
+#include "base/PilotLog.h"
 #include "distant/DistantObjectsCenter.h"
 #include "io/IOSocketTCP.h"
 
@@ -41,6 +42,10 @@ void PendingLogin::threadMethod() {
         reading = connection_;
     }
     BaseObject* request = reading->readLoginRequest();
+    if (!request && reading->stream()->endReason() == IOSocketAbstract::EndReason::ReadDeadline) {
+        PilotLog::writeForPeer("app " + peer_ + " did not finish logging in within " +
+                               std::to_string(DistantObjectsCenter::LoginDeadline.count()) + " s");
+    }
     DistantObjectsCenter* connection = takeConnection();
     if (request) listener_->admit(connection, request);
     release(connection);

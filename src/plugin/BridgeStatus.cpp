@@ -3,7 +3,6 @@
 #include <chrono>
 #include <ctime>
 
-#include "distant/LoginManager.h"
 #include "plugin/BridgeSwitch.h"
 #include "plugin/BridgeVersion.h"
 #include "plugin/GPSBridge.h"
@@ -12,6 +11,8 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+constexpr const char* AnywhereText =
+    "Apps at any address are served, also from outside this computer's networks (accept_apps_from_anywhere 1)";
 constexpr const char* NoAddress = "no network address to give an app (loopback and link-local ones are not listed)";
 
 // "14:02:31" in the computer's local time. The C library's clock conversion keeps its result in shared
@@ -75,6 +76,7 @@ void addAdvertisement(Lines& lines, GPSBridge* bridge) {
 }
 
 void addClients(Lines& lines, GPSBridge* bridge) {
+    if (bridge->acceptsAppsFromAnywhere()) addWrapped(lines, AnywhereText);
     std::vector<GPSBridge::ClientStatus> clients = bridge->clientStatuses();
     lines.push_back("Apps logged in: " + std::to_string(clients.size()) + " of " + std::to_string(GPSBridge::MostClients));
     for (const GPSBridge::ClientStatus& client : clients) {
@@ -88,8 +90,8 @@ void addRefusals(Lines& lines, GPSBridge* bridge) {
     if (refusals.empty()) return;
     lines.push_back("Refused lately:");
     for (const RecentRefusals::Refusal& refusal : refusals) {
-        lines.push_back(BridgeStatus::DetailIndent + clockText(refusal.at) + " " + refusal.peer + " refused: " +
-                        std::to_string(refusal.code) + ", " + loginResultMeaning(refusal.code));
+        addWrapped(lines, BridgeStatus::DetailIndent + clockText(refusal.at) + " " + refusal.peer + " refused: " +
+                              refusalText(refusal.code));
     }
 }
 

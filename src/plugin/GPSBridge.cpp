@@ -34,11 +34,14 @@ SharedInstance<const std::string> usualRequestBytes;
 
 }  // namespace
 
-GPSBridge::GPSBridge(uint16_t port) : debugManager_(new DebugManager(nullptr, nullptr, DebugFilter)) {
+GPSBridge::GPSBridge(uint16_t port, const BridgeSettings& settings)
+    : settings_(settings), debugManager_(new DebugManager(nullptr, nullptr, DebugFilter)) {
     snapshot_.start();
     sharedLoginManager(BridgeLoginMode);
+    auto scope = settings_.acceptAppsFromAnywhere ? DistantObjectsCenter::PeerScope::Anywhere
+                                                 : DistantObjectsCenter::PeerScope::LocalNetworks;
     serverCenter_ = retain(DistantObjectsCenter::createListeningCenter(port, constantString(ServiceName),
-                                                                       constantString(ServiceType)));
+                                                                       constantString(ServiceType), scope));
     clients_ = new BaseTypedArray<DistantObjectsCenter>();
     finished_ = new BaseTypedArray<DistantObjectsCenter>();
     setLoginRules();
@@ -113,7 +116,20 @@ bool GPSBridge::listensOnBothFamilies() { return serverCenter_ && serverCenter_-
 std::string GPSBridge::addressFamilies() { return listensOnBothFamilies() ? "IPv4 and IPv6" : "IPv4 only"; }
 
 void GPSBridge::reportClient(DistantObjectsCenter* connection, const std::string& what) {
-    PilotLog::writeForPeer(std::string("client ") + connection->peerName()->chars() + " " + what);
+    PilotLog::writeForPeer(std::string("app ") + connection->peerName()->chars() + " " + what);
+}
+
+std::string GPSBridge::endText(DistantObjectsCenter* connection) {
+    std::string silence = std::to_string(connection->silenceLimitSeconds()) + " s";
+    switch (connection->stream()->endReason()) {
+        case IOSocketAbstract::EndReason::PeerReset: return "left: connection reset by the app";
+        case IOSocketAbstract::EndReason::PeerStoppedReading: return "stopped reading its reports for " + silence + ", dropped";
+        case IOSocketAbstract::EndReason::PeerStoppedAnswering:
+            return "stopped answering for " + silence + " (gone from the network?), dropped";
+        case IOSocketAbstract::EndReason::Unreadable: return "sent something that is not a Zephrane request, dropped";
+        case IOSocketAbstract::EndReason::Failed: return "left: the connection failed";
+        default: return "left";
+    }
 }
 
 std::vector<GPSBridge::ClientStatus> GPSBridge::clientStatuses() {
@@ -182,7 +198,8 @@ bool GPSBridge::shouldAcceptConnection(DistantObjectsCenter*) {
 }
 
 // The connection joins the list before its receive thread starts, so that one closing at once is found
-// there and removed, and never holds a place it no longer uses. The listening center admits one login at
+// there and removed, and never holds a place it no longer uses. A connection that had already ended gets no
+// receive thread, and so no close call: it leaves the list here. The listening center admits one login at
 // a time, so room found by shouldAcceptConnection is still there when the connection is added; the list can
 // only shrink meanwhile, or go away when teardown takes it.
 void GPSBridge::didAcceptConnection(DistantObjectsCenter* connection) {
@@ -200,12 +217,23 @@ void GPSBridge::didAcceptConnection(DistantObjectsCenter* connection) {
         return;
     }
     reportClient(connection, "logged in (" + std::to_string(count) + " of " + std::to_string(MostClients) + ")");
-    connection->setDelegate(this);  // starts the receive thread
+    if (connection->setDelegate(this)) return;  // the receive thread runs
+    connection->setDelegate(nullptr);
+    if (forget(connection)) reportClient(connection, endText(connection));
+    connection->disconnect();
 }
 
-void GPSBridge::didRefuseConnection(DistantObjectsCenter* connection, int32_t code) {
-    AutoreleasePool pool;
-    refusals_.add(connection->peerName()->chars(), code);
+void GPSBridge::didRefusePeer(const char* address, int32_t code) {
+    PilotLog::writeForPeer(std::string("app ") + address + " refused: " + refusalText(code));
+    refusals_.add(address, code);
+}
+
+bool GPSBridge::forget(DistantObjectsCenter* connection) {
+    MutexLock guard(clientsMutex_);
+    uint32_t index = clients_ ? clients_->indexOfObjectIdenticalTo(connection) : BaseArray::NotFound;
+    if (index == BaseArray::NotFound) return false;
+    clients_->removeObjectAtIndex(index);
+    return true;
 }
 
 // On the connection's own receive thread, which ends right after: the connection frees its place at once
@@ -219,7 +247,7 @@ void GPSBridge::connectionDidClose(DistantObjectsCenter* connection) {
         finished_->addObject(connection);
         clients_->removeObjectAtIndex(index);
     }
-    reportClient(connection, "left");
+    reportClient(connection, endText(connection));
     connection->setDelegate(nullptr);
     connection->stream()->close();
 }

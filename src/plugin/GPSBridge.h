@@ -30,6 +30,12 @@ class EncodedReport;
 template <class T>
 class BaseTypedArray;
 
+// What the pilot may choose about the service.
+struct BridgeSettings {
+    // Serve apps at any address, not only those on this computer's networks.
+    bool acceptAppsFromAnywhere = false;
+};
+
 class GPSBridge : public DistantObjectDelegate {
 public:
     static constexpr uint16_t BridgePort = 21777;
@@ -38,7 +44,7 @@ public:
 
     // Main thread: prints the DebugManager lines, takes the first snapshot and starts the service. port is
     // the bridge's port; tests pass 0 for an ephemeral one.
-    explicit GPSBridge(uint16_t port = BridgePort);
+    explicit GPSBridge(uint16_t port = BridgePort, const BridgeSettings& settings = BridgeSettings());
     ~GPSBridge() override;
 
     // Main thread: closes the listening socket and every client, and returns once every receive thread has
@@ -66,7 +72,7 @@ public:
     void didReceiveFrequentMessage(DistantObjectsCenter* connection) override;
     bool shouldAcceptConnection(DistantObjectsCenter* connection) override EXCLUDES(clientsMutex_);
     void didAcceptConnection(DistantObjectsCenter* connection) override EXCLUDES(clientsMutex_);
-    void didRefuseConnection(DistantObjectsCenter* connection, int32_t code) override;
+    void didRefusePeer(const char* address, int32_t code) override;
     void connectionDidClose(DistantObjectsCenter* connection) override EXCLUDES(clientsMutex_);
 
     // An app logged in, as the status window shows it.
@@ -93,6 +99,7 @@ public:
     // Whether IPv6 apps can reach the bridge as well as IPv4 ones.
     bool listensOnBothFamilies();
     uint32_t clientCount() EXCLUDES(clientsMutex_);
+    bool acceptsAppsFromAnywhere() const { return settings_.acceptAppsFromAnywhere; }
 
     // The most clients at once, as the pilot's log counts them.
     static constexpr uint32_t MostClients = MostClientsBeforeAnother + 1;
@@ -100,9 +107,14 @@ public:
 private:
     void setLoginRules();
     static void reportClient(DistantObjectsCenter* connection, const std::string& what);
+    // Why a connection ended, in the words of the pilot's log line that follows "app <address> ".
+    static std::string endText(DistantObjectsCenter* connection);
+    // Takes a connection off the client list, when it is there; false when it was not.
+    bool forget(DistantObjectsCenter* connection) EXCLUDES(clientsMutex_);
     // Joins and lets go of the connections whose clients left.
     void joinFinished() EXCLUDES(clientsMutex_);
 
+    const BridgeSettings settings_;
     DistantObjectsCenter* serverCenter_ = nullptr;
     Mutex clientsMutex_;
     BaseTypedArray<DistantObjectsCenter>* clients_ GUARDED_BY(clientsMutex_) = nullptr;

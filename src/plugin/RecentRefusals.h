@@ -11,6 +11,11 @@
 
 #include "platform/Mutex.h"
 
+// Why a peer was refused, in the pilot's words, with the code the app was sent in brackets: "not the
+// Zephrane app, or an outdated one (code 2)". A peer refused for being off this computer's networks was
+// sent nothing; its text says how to let such apps in.
+std::string refusalText(int32_t code);
+
 class RecentRefusals {
 public:
     static constexpr size_t Kept = 4;

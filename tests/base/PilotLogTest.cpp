@@ -10,11 +10,11 @@
 // told in one line once the second is over. The bridge's own lines are never held back.
 TEST(PilotLog, PeerLinesBeyondFiveASecondAreSummedUpInOneLine) {
     PilotLog::take();
-    for (int i = 0; i < 12; ++i) PilotLog::writeForPeer("client " + std::to_string(i) + " left");
+    for (int i = 0; i < 12; ++i) PilotLog::writeForPeer("app " + std::to_string(i) + " left");
     PilotLog::write("stopped");
     std::vector<std::string> lines = PilotLog::take();
-    std::vector<std::string> expected{"client 0 left", "client 1 left", "client 2 left", "client 3 left",
-                                      "client 4 left", "stopped"};
+    std::vector<std::string> expected{"app 0 left", "app 1 left", "app 2 left", "app 3 left",
+                                      "app 4 left", "stopped"};
     EXPECT_EQ(lines, expected);
 
     std::vector<std::string> later;
@@ -22,5 +22,5 @@ TEST(PilotLog, PeerLinesBeyondFiveASecondAreSummedUpInOneLine) {
         for (const std::string& line : PilotLog::take()) later.push_back(line);
         return !later.empty();
     }, std::chrono::seconds(5)));
-    EXPECT_EQ(later, std::vector<std::string>{"7 more client events not shown"});
+    EXPECT_EQ(later, std::vector<std::string>{"7 more app events not shown"});
 }

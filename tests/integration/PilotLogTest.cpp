@@ -137,12 +137,12 @@ TEST(PilotLog, StartClientsAndStopAreToldAndTheMenuShowsTheState) {
         AutoreleasePool pool;
         ProtocolClient client(BridgePort);
         ASSERT_EQ(client.loginAsApp(), 0);
-        ASSERT_TRUE(host.expect(LogPrefix + "client 127.0.0.1 logged in (1 of 17)")) << host.output();
+        ASSERT_TRUE(host.expect(LogPrefix + "app 127.0.0.1 logged in (1 of 17)")) << host.output();
         ProtocolClient stranger(BridgePort);
         EXPECT_EQ(stranger.login("Some Other App", nullptr), 3);
-        ASSERT_TRUE(host.expect(LogPrefix + "client 127.0.0.1 refused: 3, not the Zephrane app")) << host.output();
+        ASSERT_TRUE(host.expect(LogPrefix + "app 127.0.0.1 refused: not the Zephrane app (code 3)")) << host.output();
     }
-    ASSERT_TRUE(host.expect(LogPrefix + "client 127.0.0.1 left")) << host.output();
+    ASSERT_TRUE(host.expect(LogPrefix + "app 127.0.0.1 left")) << host.output();
     host.send("click Stop Zephrane bridge");
     ASSERT_TRUE(host.expect(LogPrefix + "stopped")) << host.output();
     EXPECT_NE(startItemLine(host).find("[ ]"), std::string::npos);
@@ -207,9 +207,9 @@ TEST(PilotLog, TheStatusWindowShowsTheBridgeItsAppsAndItsRefusals) {
     }
     ProtocolClient eighteenth(BridgePort);
     EXPECT_EQ(eighteenth.loginAsApp(), 4);
-    text = statusWindowShowing(host, {"Apps logged in: 17 of 17", "127.0.0.1 refused: 4, no room"});
+    text = statusWindowShowing(host, {"Apps logged in: 17 of 17", "127.0.0.1 refused: no room"});
     EXPECT_EQ(occurrences(text, "127.0.0.1 since "), 17u) << text;
-    EXPECT_NE(text.find("127.0.0.1 refused: 4, no room: 17 clients are connected"), std::string::npos) << text;
+    EXPECT_NE(text.find("127.0.0.1 refused: no room, 17 apps are logged in (code 4)"), std::string::npos) << text;
     long before = firstClientsReports(text);
     EXPECT_GE(before, 1) << text;
     for (int i = 0; i < 3; ++i) ASSERT_NE(apps.front()->request(), nullptr);

@@ -3,6 +3,8 @@
 # bridge. The bridge runs in a private network namespace, the client in a second one joined to it by a veth
 # pair; once the client has logged in, its end of the pair goes down, so nothing it sends or could answer
 # arrives any more. The bridge, with keep-alive shortened to seconds, must then let the client go.
+# Before that, a stranger routed in from a network that is none of the bridge's (203.0.113.2) must be
+# closed without a word, its login unanswered.
 #   vanished_peer_test.sh <bridge program> <folder of bridge_protocol.py>
 # Exits 77 (skipped) with the reason when the machine cannot run it.
 set -euo pipefail
@@ -34,6 +36,8 @@ ip link set lo up
 ip link add zt0 type veth peer name zt1
 ip addr add 169.254.78.1/16 dev zt0
 ip link set zt0 up
+# The stranger's network is reached through the pair, but is not one of this side's own.
+ip route add 203.0.113.0/24 dev zt0
 
 "$bridge_program" > "$work/bridge.log" 2>&1 &
 bridge_pid=$!
@@ -50,6 +54,12 @@ while True:
         if time.time() > deadline:
             raise
         time.sleep(0.1)
+stranger = bp.Connection("169.254.78.1", source="203.0.113.2")
+try:
+    stranger.login()
+    print("the stranger got an answer", flush=True)
+except bp.Closed:
+    print("the stranger was closed without an answer", flush=True)
 result = connection.login()["Result"]
 report = connection.request()
 print("logged in, result %s, %d values" % (result, len(report)), flush=True)
@@ -61,6 +71,7 @@ unshare -n bash -c "
     while ! ip link show zt1 >/dev/null 2>&1; do sleep 0.05; done
     ip link set lo up
     ip addr add 169.254.78.2/16 dev zt1
+    ip addr add 203.0.113.2/32 dev zt1
     ip link set zt1 up
     cd '$work' && exec env PYTHONPATH='$protocol_folder' python3 client.py" > "$work/client.log" 2>&1 &
 client_pid=$!
@@ -74,6 +85,8 @@ for _ in $(seq 1 200); do
 done
 cat "$work/client.log"
 grep -q "logged in, result 0" "$work/client.log" || { echo "FAILED: the client did not log in"; exit 1; }
+grep -q "the stranger was closed without an answer" "$work/client.log" ||
+    { echo "FAILED: a peer from outside the bridge's networks was not refused"; exit 1; }
 
 # The client's network disappears without a word: no FIN, no RST, nothing answers any more.
 nsenter -t "$client_pid" -n ip link set zt1 down

@@ -19,6 +19,8 @@
 #include "base/BaseNumber.h"
 #include "base/BaseString.h"
 #include "base/BitCast.h"
+#include "base/PilotLog.h"
+#include "distant/DistantObjectsCenter.h"
 #include "io/BaseBuffer.h"
 #include "plugin/GPSBridge.h"
 #include "plugin/PositionFields.h"
@@ -237,7 +239,15 @@ TEST_F(BridgeService, ALoginAndRequestsInOneBurstOrInPiecesAreAllAnswered) {
 
 // Logins are read side by side: a client arriving after a silent one is admitted while the silent one still
 // waits for its deadline, which then closes it.
+// The pilot's log as it stands, one line after another.
+std::string pilotLogText() {
+    std::string text;
+    for (const std::string& line : PilotLog::take()) text += line + "\n";
+    return text;
+}
+
 TEST_F(BridgeService, ASilentClientDelaysNobodyAndIsClosedAtItsLoginDeadline) {
+    pilotLogText();
     auto served = loggedInClient();
     ProtocolClient silent(port);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // its login is now waiting
@@ -246,6 +256,30 @@ TEST_F(BridgeService, ASilentClientDelaysNobodyAndIsClosedAtItsLoginDeadline) {
     EXPECT_EQ(next.loginAsApp(), 0);
     EXPECT_FALSE(silent.closedByPeer(std::chrono::milliseconds(0)));  // admitted before the silent one's 5 s
     EXPECT_TRUE(silent.closedByPeer(std::chrono::seconds(10)));
+    std::string log;
+    EXPECT_TRUE(eventually([&] {
+        log += pilotLogText();
+        return log.find("app 127.0.0.1 did not finish logging in within 5 s") != std::string::npos;
+    })) << log;
+}
+
+// An app that asks and never reads: the bridge's sends find no room, and once the peer has acknowledged
+// nothing for the keep-alive's limit (shortened here to 3 s), the app is dropped and the log says why.
+TEST_F(BridgeService, AnAppThatStopsReadingIsDroppedAndTheLogSaysWhy) {
+    DistantObjectsCenter::setKeepAliveTiming({1, 1, 2});
+    pilotLogText();
+    auto flooder = loggedInClient();
+    DistantObjectsCenter::setKeepAliveTiming(DistantObjectsCenter::ConnectionKeepAlive);
+    std::string request(GPSBridge::usualPositionRequest());
+    std::thread flooding([&] {
+        std::string many;
+        for (int i = 0; i < 100000; ++i) many += request;
+        flooder->sendBytes(many);
+    });
+    EXPECT_TRUE(eventually([&] { return bridge->clientCount() == 0; }, std::chrono::seconds(30)));
+    flooding.join();
+    std::string log = pilotLogText();
+    EXPECT_NE(log.find("app 127.0.0.1 stopped reading its reports for 3 s, dropped"), std::string::npos) << log;
 }
 
 TEST_F(BridgeService, SeventeenClientsAtOnceTheEighteenthIsRefused) {

@@ -2,13 +2,15 @@
 // records, a million nesting levels, huge declared lengths, silent peers before and after logging in,
 // byte-at-a-time senders, every wrong login, and a peer that floods requests without ever reading. Every
 // request of a well-behaved client must be answered throughout, a client arriving afterwards must be
-// served, and stopping must not wait on any of the peers.
+// served, and stopping must not wait on any of the peers. Then apps that reset their connection at every
+// moment of a login and a request: none may keep a place.
 #include <atomic>
 #include <random>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "Eventually.h"
 #include "ProtocolClient.h"
 #include "StressFixture.h"
 #include "base/AutoreleasePool.h"
@@ -34,6 +36,12 @@ constexpr std::chrono::seconds ClosingLimit{10};
 constexpr int LoginBadPassword = 2;
 constexpr int LoginBadUserAgent = 3;
 constexpr int LoginBadProtocolVersion = 5;
+// Each moment of a reset is tried this often; a reset just after the login's bytes, which once kept a place
+// about every other time, twice as often as there are places.
+constexpr int ResetsAtEachMoment = 5;
+constexpr int ResetsAfterTheLogin = 34;
+constexpr int MostApps = 17;
+constexpr std::chrono::seconds PlacesFreedLimit{10};
 
 std::string bytesOf(BaseObject* object) {
     BaseBuffer* buffer = object->encodedBuffer(DescriptionFlag::Serialized);
@@ -208,6 +216,49 @@ void flood(ProtocolClient* peer) {
     peer->sendBytes(many);
 }
 
+// A peer that resets its connection at one moment of a login and a request.
+using ResetMoment = void (*)(ProtocolClient& peer);
+
+void resetBeforeLogin(ProtocolClient&) {}
+void resetMidLogin(ProtocolClient& peer) {
+    std::string login = appLoginBytes();
+    peer.sendBytes(login.substr(0, login.size() / 2));
+}
+void resetRightAfterTheLogin(ProtocolClient& peer) { peer.sendBytes(appLoginBytes()); }
+void resetAfterTheReply(ProtocolClient& peer) { EXPECT_EQ(peer.loginAsApp(), stress::LoginOk); }
+void resetMidRequest(ProtocolClient& peer) {
+    resetAfterTheReply(peer);
+    std::string request = requestBytes();
+    peer.sendBytes(request.substr(0, request.size() / 2));
+}
+void resetBeforeTheReport(ProtocolClient& peer) {
+    resetAfterTheReply(peer);
+    peer.sendBytes(requestBytes());
+}
+void resetWhileTheBridgeWrites(ProtocolClient& peer) {
+    resetAfterTheReply(peer);
+    std::string many;
+    for (int i = 0; i < 1000; ++i) many += requestBytes();
+    peer.sendBytes(many);
+}
+
+void resetAtEveryMoment(uint16_t port) {
+    const std::pair<ResetMoment, int> moments[] = {
+        {resetBeforeLogin, ResetsAtEachMoment},   {resetMidLogin, ResetsAtEachMoment},
+        {resetRightAfterTheLogin, ResetsAfterTheLogin}, {resetAfterTheReply, ResetsAtEachMoment},
+        {resetMidRequest, ResetsAtEachMoment},    {resetBeforeTheReport, ResetsAtEachMoment},
+        {resetWhileTheBridgeWrites, ResetsAtEachMoment},
+    };
+    for (const auto& [moment, times] : moments) {
+        for (int i = 0; i < times; ++i) {
+            AutoreleasePool pool;
+            ProtocolClient peer(port);
+            moment(peer);
+            peer.reset();
+        }
+    }
+}
+
 class HostilePeers : public StressFixture {};
 
 TEST_F(HostilePeers, WellBehavedClientsAreAnsweredThroughoutAndStopDoesNotWait) {
@@ -255,3 +306,27 @@ TEST_F(HostilePeers, WellBehavedClientsAreAnsweredThroughoutAndStopDoesNotWait) 
 }
 
 }  // namespace
+
+TEST_F(HostilePeers, AppsThatResetAtEveryMomentLeaveEveryPlaceFree) {
+    ASSERT_TRUE(startBridge());
+    runSerialFrame();
+    std::atomic<bool> resetsDone{false};
+    std::thread resetting([&] {
+        AutoreleasePool pool;
+        resetAtEveryMoment(port);
+        resetsDone = true;
+    });
+    runFramesUntil(resetsDone, std::chrono::minutes(1));
+    resetting.join();
+    ASSERT_TRUE(eventually([&] { return bridge->clientCount() == 0; }, PlacesFreedLimit))
+        << bridge->clientCount() << " places still held with no app connected";
+
+    std::vector<std::unique_ptr<ProtocolClient>> apps;
+    for (int i = 0; i < MostApps; ++i) apps.push_back(admittedPeer(port));
+    for (auto& app : apps) {
+        double serial = 0.0;
+        EXPECT_TRUE(stress::readSerial(app->request(), &serial));
+    }
+    ProtocolClient extra(port);
+    EXPECT_EQ(extra.loginAsApp(), stress::LoginRefused);
+}

@@ -218,8 +218,10 @@ def password_digest(phrase=PASS_PHRASE):
 class Connection:
     """A TCP connection to the bridge. Every read has a deadline."""
 
-    def __init__(self, host, port=PORT, connect_timeout=3.0):
-        self.sock = socket.create_connection((host, port), timeout=connect_timeout)
+    def __init__(self, host, port=PORT, connect_timeout=3.0, source=None):
+        """source: the local address to connect from (None: the system's choice)."""
+        source_address = (source, 0) if source else None
+        self.sock = socket.create_connection((host, port), timeout=connect_timeout, source_address=source_address)
         self.sock.setsockopt(socket.IPPROTO_TCP, socket.TCP_NODELAY, 1)
         self._buf = bytearray()
 
