@@ -1,7 +1,7 @@
 // AutoStart: the pilot's choice whether the bridge starts by itself when the plug-in is enabled (at X-Plane's
 // start and after a re-enable), shown by the check mark of "Start bridge automatically" and kept in
-// Zephrane.prf in X-Plane's preferences folder. Off unless the file says on. It holds the choice and the
-// file's path for the module's life; main thread only, like every call into the simulator.
+// the plug-in's preferences file (PluginPreferences.h). Off unless the file says on. It holds the choice for
+// the module's life; main thread only, like every call into the simulator.
 #pragma once
 
 class AutoStart {

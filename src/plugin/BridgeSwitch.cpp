@@ -10,10 +10,14 @@
 #include "plugin/GPSBridge.h"
 #include "plugin/PilotLogWriter.h"
 #include "plugin/PluginMenu.h"
+#include "plugin/PluginPreferences.h"
 
 namespace {
 
 constexpr const char* AlreadyStoppedWarning = "\nWARNING : bridge is already stopped\n";
+constexpr const char* AnywhereLine =
+    "apps are served whatever their address, also from outside this computer's networks "
+    "(accept_apps_from_anywhere 1 in Zephrane.prf)";
 
 GPSBridge* currentBridge = nullptr;
 // Until XPluginEnable, the simulator has the plug-in loaded but not enabled.
@@ -64,9 +68,12 @@ void BridgeSwitch::start() {
     }
     // The start's own line comes first among those of this start, before the announcement's.
     PilotLogWriter::writeWaitingLines();
-    auto* bridge = new GPSBridge();
+    BridgeSettings settings;
+    settings.acceptAppsFromAnywhere = PluginPreferences::read().acceptAppsFromAnywhere;
+    auto* bridge = new GPSBridge(GPSBridge::BridgePort, settings);
     rememberFailure(bridge->isListening() ? "" : bridge->listenError());
     PilotLogWriter::writeLine(startLine(bridge));
+    if (bridge->isListening() && settings.acceptAppsFromAnywhere) PilotLogWriter::writeLine(AnywhereLine);
     if (bridge->isListening()) {
         currentBridge = bridge;
     } else {

@@ -177,8 +177,8 @@ TEST_F(AutoStart, TurnedOnTheNextLaunchServesWithoutAClickAndTurnedOffItDoesNot)
 TEST_F(AutoStart, ADamagedFileReadsAsOffAndLogTxtSaysSo) {
     scratch.write(ChoiceFile, std::string(DamagedChoice, sizeof(DamagedChoice) - 1));
     auto host = launch();
-    std::string expected = "Zephrane: could not read " + scratch.path(ChoiceFile) +
-                           " (it does not hold the choice); the bridge will not start by itself";
+    std::string expected = "Zephrane: ignored line 1 of " + scratch.path(ChoiceFile) +
+                           ": it is not a setting the plug-in knows";
     EXPECT_NE(host->output().find(expected), std::string::npos) << host->output();
     EXPECT_EQ(host->output().find(StartedLine), std::string::npos);
     EXPECT_EQ(markOf(*host, AutoStartItem), "[ ]");
