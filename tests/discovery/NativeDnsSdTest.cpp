@@ -54,6 +54,7 @@ struct StandInSystem {
     std::vector<DnsServiceInstance*> freed;  // the answers' threads free nothing while the test looks
     std::vector<std::thread> answering;
     std::atomic<bool> registering{false};  // set once a registration waits for its answer
+    std::atomic<bool> askedUnpinned{false};  // a request came while the module could still be unloaded
     DnsServiceCancel* cancelGiven = nullptr;
     void* cancelledWith = nullptr;  // what DnsServiceRegisterCancel found in the structure it was given
 
@@ -85,7 +86,9 @@ DnsServiceInstance* standInConstruct(const wchar_t* instanceName, const wchar_t*
     return current->newInstance(instanceName);
 }
 
+// Also notes a request that came before the module was pinned; only the first one in the process can.
 DnsDword answerLater(const DnsServiceRegisterRequest& request) {
+    if (!whyThisModuleIsPinned()) current->askedUnpinned = true;
     if (current->accepted != DnsRequestPending || !current->answers) return current->accepted;
     DnsServiceInstance* answer = current->newInstance(current->answeredName);
     DnsDword status = current->answerStatus;
@@ -131,6 +134,7 @@ struct DnsApiStandIn : ::testing::Test {
     }
     void TearDown() override {
         for (auto& thread : standIn.answering) thread.join();
+        EXPECT_FALSE(standIn.askedUnpinned) << "the system was asked before the module was pinned";
         setDnsServiceCallsForTests(nullptr, {});
         current = nullptr;
     }

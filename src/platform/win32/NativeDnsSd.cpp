@@ -40,8 +40,9 @@ constexpr const char* RegisterCall = "DnsServiceRegister";
 constexpr const char* DeregisterCall = "DnsServiceDeRegister";
 constexpr const char* FreeInstanceCall = "DnsServiceFreeInstance";
 constexpr const char* CancelCall = "DnsServiceRegisterCancel";
-// Why the module stays mapped once a registration stopped waiting for the system's answer.
-constexpr const char* LateAnswerPin = "Windows may still answer a DNS-SD registration of the bridge";
+// Why the module stays mapped once the system was asked anything: its answers come on its own threads, into
+// this module's code, whenever it sends them.
+constexpr const char* AnswerPin = "Windows' own DNS-SD may still call into the plug-in";
 constexpr std::chrono::milliseconds SystemAnswerLimit = std::chrono::seconds(10);
 constexpr const char* LocalDomain = "local";
 constexpr DnsDword Succeeded = ERROR_SUCCESS;
@@ -262,11 +263,14 @@ public:
         return true;
     }
 
+    // A withdrawal the system does not answer in time is left to its late answer. One that cannot be sent
+    // (never so: the registration pinned the module) leaves nothing under way either.
     void withdraw() override {
         if (!instance_) return;
         DnsDword status = Succeeded;
         DnsServiceInstance* answered = nullptr;
-        if (!send(calls_.deregisterService, nullptr, &status, &answered)) return;
+        std::string unpinned;
+        if (send(calls_.deregisterService, nullptr, &status, &answered, &unpinned) == Sent::Abandoned) return;
         freeAnswered(answered);
         release();
     }
@@ -278,6 +282,10 @@ public:
     }
 
 private:
+    // What became of a request: answered (a refusal made at once is an answer without an instance), abandoned
+    // (no answer in time, or the wait was cancelled), or never sent (the module cannot be pinned).
+    enum class Sent { Answered, Abandoned, Unsent };
+
     DnsServiceInstance* construct(const std::string& full, const std::wstring& computer, uint16_t port,
                                   const TxtEntries& txt) const {
         std::wstring instanceName = wideFromUtf8(full);
@@ -296,14 +304,22 @@ private:
                                         static_cast<DnsDword>(txt.size()), keyTexts.data(), valueTexts.data());
     }
 
-    // Registers instance_; false with the reason, having freed everything, when the system refuses.
+    // Registers instance_; false with the reason, having freed everything, when the system refuses or cannot be
+    // asked.
     bool registerInstance(DnsServiceInstance** answered, std::string* error) {
         answer_ = new SystemAnswer(calls_.freeInstance);
         request_ = DnsServiceRegisterRequest{DNS_QUERY_REQUEST_VERSION1, 0, instance_, SystemAnswer::onAnswer,
                                              answer_, nullptr, FALSE};
         cancel_ = DnsServiceCancel{};
         DnsDword status = Succeeded;
-        if (!send(calls_.registerService, &cancel_, &status, answered)) {
+        std::string unpinned;
+        Sent sent = send(calls_.registerService, &cancel_, &status, answered, &unpinned);
+        if (sent == Sent::Unsent) {
+            *error = "the plug-in cannot stay in memory for the system's answers (" + unpinned + ")";
+            release();
+            return false;
+        }
+        if (sent == Sent::Abandoned) {
             *error = wasCancelled() ? CancelledText
                                     : "the system's DNS-SD did not answer within " + durationText(answerLimit_);
             return false;
@@ -316,20 +332,22 @@ private:
     }
 
     // Sends request_ through call (with cancel, where the request can be cancelled) and waits for the
-    // answer: true with its status and instance (a refusal made at once is an answer without one). False when
-    // no answer came in time or the wait was cancelled: the request is then given up.
-    bool send(SendFunction call, DnsServiceCancel* cancel, DnsDword* status, DnsServiceInstance** answered) {
+    // answer's status and instance; error gets the reason when it is never sent. The module is pinned first,
+    // so that no answer can ever come into an unloaded module. An abandoned request is given up.
+    Sent send(SendFunction call, DnsServiceCancel* cancel, DnsDword* status, DnsServiceInstance** answered,
+              std::string* error) {
+        if (!pinThisModule(AnswerPin, error)) return Sent::Unsent;
         answer_->expect();
         DnsDword accepted = call(&request_, cancel);
         if (accepted != DnsRequestPending) {
             answer_->forgo();
             *status = accepted;
             *answered = nullptr;
-            return true;
+            return Sent::Answered;
         }
-        if (awaitAnswer(status, answered)) return true;
+        if (awaitAnswer(status, answered)) return Sent::Answered;
         abandon(cancel);
-        return false;
+        return Sent::Abandoned;
     }
 
     // cancel interrupts the wait while waiting_ points to the answer: the registration's share keeps it
@@ -346,12 +364,9 @@ private:
         return arrived;
     }
 
-    // The answer may still come, into this module's code: the module is pinned first, so that it can never be
-    // unloaded under that answer. The request is cancelled where it can be, and what it points to is left to
-    // the late answer.
+    // The answer may still come, into this module's code, which the pin taken before sending keeps mapped. The
+    // request is cancelled where it can be, and what it points to is left to the late answer.
     void abandon(DnsServiceCancel* cancel) {
-        std::string unpinned;
-        pinThisModule(LateAnswerPin, &unpinned);
         if (cancel && calls_.cancelRegistration) calls_.cancelRegistration(cancel);
         answer_->letGo();
         answer_ = nullptr;
