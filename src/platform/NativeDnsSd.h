@@ -23,7 +23,7 @@ public:
     // Withdraws what publish registered; nothing when it registered nothing.
     virtual void withdraw() = 0;
     // Any thread: a publish waiting for the system's answer stops waiting, cancels the registration and fails;
-    // a later publish fails at once.
+    // a later publish fails at once. Should the registration succeed after all, it is withdrawn then.
     virtual void cancel() = 0;
 };
 
