@@ -23,21 +23,23 @@ bool everyThreadEnded(ModuleExit::Clock::time_point deadline) {
     return BaseThread::waitForAllThreadsToEnd(limit) && BaseThread::unjoinedThreadCount() == 0;
 }
 
-void pinForRunningThreads() {
-    std::string error;
-    if (pinThisModule(ThreadStillRunning, &error)) return;
-    PilotLog::write("could not keep the plug-in in memory (" + error + ") although " + ThreadStillRunning +
-                    "; X-Plane may crash if it unloads the plug-in now");
-}
-
 }  // namespace
 
+ModuleExit::Plan ModuleExit::plan(bool threadsEnded, const char* pinnedBecause, const std::string& pinError) {
+    if (pinnedBecause) return {false, std::string("the plug-in stays in memory until X-Plane quits: ") + pinnedBecause};
+    if (threadsEnded) return {true, ""};
+    return {false, "could not keep the plug-in in memory (" + pinError + ") although " + ThreadStillRunning +
+                       "; its objects are kept for that thread, but X-Plane may crash if it unloads the plug-in now"};
+}
+
 void ModuleExit::leave(Clock::time_point deadline) {
-    if (!everyThreadEnded(deadline)) pinForRunningThreads();
-    const char* pinned = whyThisModuleIsPinned();
-    if (pinned) PilotLog::write(std::string("the plug-in stays in memory until X-Plane quits: ") + pinned);
+    bool ended = everyThreadEnded(deadline);
+    std::string pinError;
+    if (!ended) pinThisModule(ThreadStillRunning, &pinError);
+    Plan exit = plan(ended, whyThisModuleIsPinned(), pinError);
+    if (!exit.logLine.empty()) PilotLog::write(exit.logLine);
     PilotLogWriter::writeWaitingLines();
-    if (pinned) return;
+    if (!exit.releaseObjects) return;
     releaseSharedInstances();
     releasePlatformLowercase();
 }

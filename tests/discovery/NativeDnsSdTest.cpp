@@ -32,6 +32,7 @@ const NativeDnsSd::TxtEntries BridgeTxt = {{"txtvers", "1"}, {"qtotal", "1"}, {"
 constexpr uint16_t BridgePort = 21777;
 constexpr DnsDword Succeeded = 0;
 constexpr DnsDword NameError = 9003;  // DNS_ERROR_RCODE_NAME_ERROR
+constexpr DnsDword Cancelled = 1223;  // ERROR_CANCELLED
 
 // A stand-in for dnsapi.dll: it records what it is given, and answers as the test sets it, on a thread of its
 // own as the system does. Its instances live until the test ends, so that freeing one twice shows.
@@ -54,6 +55,7 @@ struct StandInSystem {
     std::vector<DnsServiceInstance*> freed;  // the answers' threads free nothing while the test looks
     std::vector<std::thread> answering;
     std::atomic<bool> registering{false};  // set once a registration waits for its answer
+    std::atomic<bool> askedUnpinned{false};  // a request came while the module could still be unloaded
     DnsServiceCancel* cancelGiven = nullptr;
     void* cancelledWith = nullptr;  // what DnsServiceRegisterCancel found in the structure it was given
 
@@ -62,6 +64,10 @@ struct StandInSystem {
         made.push_back(std::make_unique<DnsServiceInstance>());
         made.back()->instanceName = names.back()->data();
         return made.back().get();
+    }
+    void joinAnswers() {
+        for (auto& thread : answering) thread.join();
+        answering.clear();
     }
     // Whether every instance made was freed, and none twice.
     bool everyInstanceFreedOnce() const {
@@ -85,7 +91,9 @@ DnsServiceInstance* standInConstruct(const wchar_t* instanceName, const wchar_t*
     return current->newInstance(instanceName);
 }
 
+// Also notes a request that came before the module was pinned; only the first one in the process can.
 DnsDword answerLater(const DnsServiceRegisterRequest& request) {
+    if (!whyThisModuleIsPinned()) current->askedUnpinned = true;
     if (current->accepted != DnsRequestPending || !current->answers) return current->accepted;
     DnsServiceInstance* answer = current->newInstance(current->answeredName);
     DnsDword status = current->answerStatus;
@@ -130,7 +138,8 @@ struct DnsApiStandIn : ::testing::Test {
         setDnsServiceCallsForTests(&StandInCalls, std::chrono::seconds(10));
     }
     void TearDown() override {
-        for (auto& thread : standIn.answering) thread.join();
+        standIn.joinAnswers();
+        EXPECT_FALSE(standIn.askedUnpinned) << "the system was asked before the module was pinned";
         setDnsServiceCallsForTests(nullptr, {});
         current = nullptr;
     }
@@ -190,28 +199,37 @@ TEST_F(DnsApiStandIn, ARefusalIsAnErrorWithTheSystemsStatus) {
     EXPECT_TRUE(standIn.everyInstanceFreedOnce());
 }
 
-// The answer that comes after publish gave up finds its context still there, and frees the instance
-// registered and its own; the module that holds the code it calls stays mapped for good.
-TEST_F(DnsApiStandIn, NoAnswerWithinTheBoundFailsAndTheLateAnswerFreesWhatItCarries) {
-    standIn.answers = false;
+// The answer that comes after publish gave up finds its context still there. A success withdraws the
+// instance registered, once, whether the system answers the withdrawal later or refuses it at once; every
+// instance is freed once either way.
+TEST_F(DnsApiStandIn, NoAnswerWithinTheBoundFailsAndALateSuccessIsWithdrawn) {
     setDnsServiceCallsForTests(&StandInCalls, std::chrono::milliseconds(1));
-    auto registration = open();
-    std::string nameUsed, error;
-    EXPECT_FALSE(publish(*registration, &nameUsed, &error));
-    EXPECT_NE(error.find("did not answer"), std::string::npos) << error;
-    registration->withdraw();
-    EXPECT_EQ(standIn.deregistrations, 0);
-    registration.reset();
+    for (DnsDword withdrawalAccepted : {DnsRequestPending, NameError}) {
+        standIn.answers = false;
+        standIn.accepted = DnsRequestPending;
+        int deregistrations = standIn.deregistrations;
+        auto registration = open();
+        std::string nameUsed, error;
+        EXPECT_FALSE(publish(*registration, &nameUsed, &error));
+        EXPECT_NE(error.find("did not answer"), std::string::npos) << error;
+        registration->withdraw();
+        EXPECT_EQ(standIn.deregistrations, deregistrations);
+        registration.reset();
+        EXPECT_NE(whyThisModuleIsPinned(), nullptr);
 
-    EXPECT_NE(whyThisModuleIsPinned(), nullptr);
-
-    const DnsServiceRegisterRequest& request = standIn.registered;
-    request.completion(Succeeded, request.context, standIn.newInstance(standIn.answeredName));
-    EXPECT_TRUE(standIn.everyInstanceFreedOnce());
+        standIn.answers = true;
+        standIn.accepted = withdrawalAccepted;
+        DnsServiceRegisterRequest request = standIn.registered;
+        request.completion(Succeeded, request.context, standIn.newInstance(standIn.answeredName));
+        standIn.joinAnswers();
+        EXPECT_EQ(standIn.deregistrations, deregistrations + 1) << withdrawalAccepted;
+        EXPECT_EQ(standIn.deregistered.serviceInstance, request.serviceInstance);
+        EXPECT_TRUE(standIn.everyInstanceFreedOnce()) << withdrawalAccepted;
+    }
 }
 
 // A stop while the system has not answered: the wait ends at once, the registration is cancelled through the
-// structure the system filled, and the answer that still comes frees what it carries.
+// structure the system filled, and the answer that still comes, a failure, frees what it carries.
 TEST_F(DnsApiStandIn, ACancelEndsTheWaitAndCancelsTheRegistration) {
     standIn.answers = false;
     auto registration = open();
@@ -232,7 +250,8 @@ TEST_F(DnsApiStandIn, ACancelEndsTheWaitAndCancelsTheRegistration) {
     registration.reset();
 
     const DnsServiceRegisterRequest& request = standIn.registered;
-    request.completion(Succeeded, request.context, standIn.newInstance(standIn.answeredName));
+    request.completion(Cancelled, request.context, standIn.newInstance(standIn.answeredName));
+    EXPECT_EQ(standIn.deregistrations, 0);
     EXPECT_TRUE(standIn.everyInstanceFreedOnce());
 }
 

@@ -40,14 +40,14 @@ constexpr const char* RegisterCall = "DnsServiceRegister";
 constexpr const char* DeregisterCall = "DnsServiceDeRegister";
 constexpr const char* FreeInstanceCall = "DnsServiceFreeInstance";
 constexpr const char* CancelCall = "DnsServiceRegisterCancel";
-// Why the module stays mapped once a registration stopped waiting for the system's answer.
-constexpr const char* LateAnswerPin = "Windows may still answer a DNS-SD registration of the bridge";
+// Why the module stays mapped once the system was asked anything: its answers come on its own threads, into
+// this module's code, whenever it sends them.
+constexpr const char* AnswerPin = "Windows' own DNS-SD may still call into the plug-in";
 constexpr std::chrono::milliseconds SystemAnswerLimit = std::chrono::seconds(10);
 constexpr const char* LocalDomain = "local";
 constexpr DnsDword Succeeded = ERROR_SUCCESS;
 constexpr const char* CancelledText = "the registration was cancelled";
 
-using FreeInstanceFunction = void (*)(DnsServiceInstance*);
 using SendFunction = DnsDword (*)(DnsServiceRegisterRequest*, DnsServiceCancel*);
 
 // The calls a test stands in, while it does.
@@ -128,30 +128,40 @@ std::string registeredName(const DnsServiceInstance* answered, const std::string
     return hasSuffix ? name.substr(0, kept) : name;
 }
 
-// Where the system's answers to one registration arrive (to the registration, then to its withdrawal), on
-// a thread of the system's own. The registration holds one share, and a request sent holds one for its
-// answer; whoever lets go of the last share deletes it. A registration that stops waiting (no answer in
-// time, or a cancel) hands over the instance its request points to, and the late answer frees it with its
-// own.
+// Where the system's answers to one instance's requests arrive (its registration, then its withdrawal), on a
+// thread of the system's own. It holds the request they answer, so that the request lives as long as an
+// answer may come. The registration holds one share, and a request sent holds one for its answer; whoever
+// lets go of the last share deletes it. A registration that stops waiting (no answer in time, or a cancel)
+// hands the instance over to the late answer, which frees it with its own; but a registration that succeeds
+// after all is withdrawn first, so that nothing stays announced with nobody left to withdraw it, and the
+// withdrawal's answer frees the instance.
 class SystemAnswer {
 public:
-    explicit SystemAnswer(FreeInstanceFunction freeInstance) : freeInstance_(freeInstance) {}
+    enum class Request { Registration, Withdrawal };
+
+    SystemAnswer(const DnsServiceCalls& calls, DnsServiceInstance* instance)
+        : calls_(calls), request_{DNS_QUERY_REQUEST_VERSION1, 0, instance, onAnswer, this, nullptr, FALSE} {}
 
     // The completion callback of every request made with this answer as its context.
     static void onAnswer(DnsDword status, void* context, DnsServiceInstance* instance) {
         static_cast<SystemAnswer*>(context)->receive(status, instance);
     }
 
-    // A request is about to be sent: its answer holds a share.
-    void expect() EXCLUDES(mutex_) {
-        MutexLock lock(mutex_);
-        expected_ = true;
-        hasAnswer_ = false;
-        ++shares_;
+    // Sends the request of kind (with cancel, where it can be cancelled), the module pinned first so that no
+    // answer can ever come into an unloaded module: true with what the system returned, an answer it promises
+    // (DnsRequestPending) holding a share. False with the reason, nothing sent, when the module cannot be
+    // pinned.
+    bool send(Request kind, DnsServiceCancel* cancel, DnsDword* accepted, std::string* error) EXCLUDES(mutex_) {
+        if (!pinThisModule(AnswerPin, error)) return false;
+        expect(kind);
+        SendFunction call = kind == Request::Registration ? calls_.registerService : calls_.deregisterService;
+        *accepted = call(&request_, cancel);
+        return true;
     }
 
-    // The system turned the request down at once: no answer comes (or one came already, and let go).
-    void forgo() EXCLUDES(mutex_) {
+    // The system turned the request down at once: no answer comes. True when none came before either, its
+    // share let go here; false when one came already, and let go.
+    bool forgo() EXCLUDES(mutex_) {
         bool awaited = false;
         {
             MutexLock lock(mutex_);
@@ -159,13 +169,13 @@ public:
             expected_ = false;
         }
         if (awaited) letGo();
+        return awaited;
     }
 
     // Waits up to limit, or until interrupted: true with the answer's status and instance (the caller's to
-    // free). False when none came: the late answer then frees sent and its own instance, and the caller lets
-    // go of its share.
-    bool await(std::chrono::milliseconds limit, DnsServiceInstance* sent, DnsDword* status,
-               DnsServiceInstance** instance) EXCLUDES(mutex_) {
+    // free). False when none came: the late answer then takes over the instance sent, and the caller lets go
+    // of its share.
+    bool await(std::chrono::milliseconds limit, DnsDword* status, DnsServiceInstance** instance) EXCLUDES(mutex_) {
         MutexLock lock(mutex_);
         arrived_.waitFor(mutex_, limit, [this]() REQUIRES(mutex_) { return hasAnswer_ || interrupted_; });
         if (hasAnswer_) {
@@ -174,7 +184,6 @@ public:
             return true;
         }
         abandoned_ = true;
-        sent_ = sent;
         return false;
     }
 
@@ -192,39 +201,70 @@ public:
     }
 
 private:
+    // A request is about to be sent: its answer holds a share.
+    void expect(Request kind) EXCLUDES(mutex_) {
+        MutexLock lock(mutex_);
+        expected_ = true;
+        hasAnswer_ = false;
+        pending_ = kind;
+        ++shares_;
+    }
+
     void receive(DnsDword status, DnsServiceInstance* instance) EXCLUDES(mutex_) {
+        bool late = false;
+        bool registeredLate = false;
         {
             MutexLock lock(mutex_);
             if (!expected_) return;  // nothing asked: it holds no share, and its instance is not ours to free
             expected_ = false;
-            if (abandoned_) {
-                freeInstance(instance);
-                if (instance != sent_) freeInstance(sent_);
-            } else {
+            late = abandoned_;
+            registeredLate = late && status == Succeeded && pending_ == Request::Registration;
+            if (!late) {
                 hasAnswer_ = true;
                 status_ = status;
                 instance_ = instance;
                 arrived_.notifyAll();
             }
         }
+        if (late) takeLateAnswer(registeredLate, instance);
         letGo();
     }
 
-    void freeInstance(DnsServiceInstance* instance) {
-        if (instance) freeInstance_(instance);
+    // An answer nobody waits for any more: its own instance is freed, and the one sent with it, unless that was
+    // registered after all and its withdrawal's answer is to free it.
+    void takeLateAnswer(bool registered, DnsServiceInstance* answered) {
+        if (answered != sent()) freeInstance(answered);
+        if (registered && withdrawLate()) return;
+        freeInstance(sent());
     }
 
-    const FreeInstanceFunction freeInstance_;
+    // Withdraws what was registered after the registration stopped waiting: true when the withdrawal's answer
+    // comes (or came) and frees the instance.
+    bool withdrawLate() {
+        DnsDword accepted = Succeeded;
+        std::string unpinned;  // pinned already, before the registration was sent
+        if (!send(Request::Withdrawal, nullptr, &accepted, &unpinned)) return false;
+        return accepted == DnsRequestPending || !forgo();
+    }
+
+    DnsServiceInstance* sent() const { return request_.serviceInstance; }
+
+    void freeInstance(DnsServiceInstance* instance) {
+        if (instance) calls_.freeInstance(instance);
+    }
+
+    const DnsServiceCalls calls_;
+    DnsServiceRegisterRequest request_;  // the system's to read while a request is under way; never changed
     std::atomic<int> shares_{1};
     Mutex mutex_;
     ConditionVariable arrived_;
     bool expected_ GUARDED_BY(mutex_) = false;
+    Request pending_ GUARDED_BY(mutex_) = Request::Registration;  // what the request under way asks
     bool hasAnswer_ GUARDED_BY(mutex_) = false;
     bool abandoned_ GUARDED_BY(mutex_) = false;
     bool interrupted_ GUARDED_BY(mutex_) = false;
     DnsDword status_ GUARDED_BY(mutex_) = Succeeded;
     DnsServiceInstance* instance_ GUARDED_BY(mutex_) = nullptr;
-    DnsServiceInstance* sent_ GUARDED_BY(mutex_) = nullptr;
 };
 
 // A registration through dnsapi.dll. publish and withdraw run on one thread at a time (the announcement's);
@@ -262,11 +302,14 @@ public:
         return true;
     }
 
+    // A withdrawal the system does not answer in time is left to its late answer. One that cannot be sent
+    // (never so: the registration pinned the module) leaves nothing under way either.
     void withdraw() override {
         if (!instance_) return;
         DnsDword status = Succeeded;
         DnsServiceInstance* answered = nullptr;
-        if (!send(calls_.deregisterService, nullptr, &status, &answered)) return;
+        std::string unpinned;
+        if (send(Request::Withdrawal, nullptr, &status, &answered, &unpinned) == Sent::Abandoned) return;
         freeAnswered(answered);
         release();
     }
@@ -278,6 +321,11 @@ public:
     }
 
 private:
+    // What became of a request: answered (a refusal made at once is an answer without an instance), abandoned
+    // (no answer in time, or the wait was cancelled), or never sent (the module cannot be pinned).
+    enum class Sent { Answered, Abandoned, Unsent };
+    using Request = SystemAnswer::Request;
+
     DnsServiceInstance* construct(const std::string& full, const std::wstring& computer, uint16_t port,
                                   const TxtEntries& txt) const {
         std::wstring instanceName = wideFromUtf8(full);
@@ -296,14 +344,20 @@ private:
                                         static_cast<DnsDword>(txt.size()), keyTexts.data(), valueTexts.data());
     }
 
-    // Registers instance_; false with the reason, having freed everything, when the system refuses.
+    // Registers instance_; false with the reason, having freed everything, when the system refuses or cannot be
+    // asked.
     bool registerInstance(DnsServiceInstance** answered, std::string* error) {
-        answer_ = new SystemAnswer(calls_.freeInstance);
-        request_ = DnsServiceRegisterRequest{DNS_QUERY_REQUEST_VERSION1, 0, instance_, SystemAnswer::onAnswer,
-                                             answer_, nullptr, FALSE};
+        answer_ = new SystemAnswer(calls_, instance_);
         cancel_ = DnsServiceCancel{};
         DnsDword status = Succeeded;
-        if (!send(calls_.registerService, &cancel_, &status, answered)) {
+        std::string unpinned;
+        Sent sent = send(Request::Registration, &cancel_, &status, answered, &unpinned);
+        if (sent == Sent::Unsent) {
+            *error = "the plug-in cannot stay in memory for the system's answers (" + unpinned + ")";
+            release();
+            return false;
+        }
+        if (sent == Sent::Abandoned) {
             *error = wasCancelled() ? CancelledText
                                     : "the system's DNS-SD did not answer within " + durationText(answerLimit_);
             return false;
@@ -315,21 +369,22 @@ private:
         return false;
     }
 
-    // Sends request_ through call (with cancel, where the request can be cancelled) and waits for the
-    // answer: true with its status and instance (a refusal made at once is an answer without one). False when
-    // no answer came in time or the wait was cancelled: the request is then given up.
-    bool send(SendFunction call, DnsServiceCancel* cancel, DnsDword* status, DnsServiceInstance** answered) {
-        answer_->expect();
-        DnsDword accepted = call(&request_, cancel);
+    // Sends the request of kind for instance_ (with cancel, where it can be cancelled) and waits for the
+    // answer's status and instance; error gets the reason when it is never sent. An abandoned request is
+    // given up.
+    Sent send(Request kind, DnsServiceCancel* cancel, DnsDword* status, DnsServiceInstance** answered,
+              std::string* error) {
+        DnsDword accepted = Succeeded;
+        if (!answer_->send(kind, cancel, &accepted, error)) return Sent::Unsent;
         if (accepted != DnsRequestPending) {
             answer_->forgo();
             *status = accepted;
             *answered = nullptr;
-            return true;
+            return Sent::Answered;
         }
-        if (awaitAnswer(status, answered)) return true;
+        if (awaitAnswer(status, answered)) return Sent::Answered;
         abandon(cancel);
-        return false;
+        return Sent::Abandoned;
     }
 
     // cancel interrupts the wait while waiting_ points to the answer: the registration's share keeps it
@@ -340,18 +395,15 @@ private:
             waiting_ = answer_;
             if (cancelled_) answer_->interrupt();
         }
-        bool arrived = answer_->await(answerLimit_, instance_, status, answered);
+        bool arrived = answer_->await(answerLimit_, status, answered);
         MutexLock lock(cancelMutex_);
         waiting_ = nullptr;
         return arrived;
     }
 
-    // The answer may still come, into this module's code: the module is pinned first, so that it can never be
-    // unloaded under that answer. The request is cancelled where it can be, and what it points to is left to
-    // the late answer.
+    // The answer may still come, into this module's code, which the pin taken before sending keeps mapped. The
+    // request is cancelled where it can be, and what it points to is left to the late answer.
     void abandon(DnsServiceCancel* cancel) {
-        std::string unpinned;
-        pinThisModule(LateAnswerPin, &unpinned);
         if (cancel && calls_.cancelRegistration) calls_.cancelRegistration(cancel);
         answer_->letGo();
         answer_ = nullptr;
@@ -380,7 +432,6 @@ private:
     std::unique_ptr<DynamicLibrary> library_;  // null for a test's calls
     DnsServiceInstance* instance_ = nullptr;   // what is registered (or being registered); null: nothing
     SystemAnswer* answer_ = nullptr;           // our share of the answers to instance_'s requests
-    DnsServiceRegisterRequest request_{};
     DnsServiceCancel cancel_{};  // filled by the system when it accepts a registration
     Mutex cancelMutex_;
     bool cancelled_ GUARDED_BY(cancelMutex_) = false;
