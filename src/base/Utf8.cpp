@@ -58,3 +58,20 @@ int encodeUtf8(uint32_t codePoint, char* out) {
     out[3] = static_cast<char>(0x80 | (codePoint & 0x3F));
     return 4;
 }
+
+bool isWellFormedUtf8(const std::string& text) {
+    const auto* cursor = reinterpret_cast<const unsigned char*>(text.c_str());
+    const unsigned char* end = cursor + text.size();
+    uint32_t codePoint = 0;
+    while (cursor < end) {
+        if (!decodeUtf8(&cursor, &codePoint)) return false;
+    }
+    return true;
+}
+
+std::string utf8Prefix(const std::string& text, size_t bytes) {
+    if (text.size() <= bytes) return text;
+    size_t cut = bytes;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;  // not inside a character
+    return text.substr(0, cut);
+}

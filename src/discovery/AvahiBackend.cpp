@@ -11,6 +11,9 @@ namespace {
 // Values of the library's public interface (avahi-common/defs.h, address.h).
 constexpr int InterfaceUnspecified = -1;
 constexpr int ProtocolUnspecified = -1;
+constexpr int ClientRegistering = 1;
+constexpr int ClientRunning = 2;
+constexpr int ClientCollision = 3;
 constexpr int ClientFailure = 100;
 constexpr int GroupEstablished = 2;
 constexpr int GroupCollision = 3;
@@ -38,6 +41,7 @@ struct AvahiBackend::Api {
     void* (*stringListAdd)(void* list, const char* text);
     void (*stringListFree)(void* list);
     void* (*clientNew)(const void* poll, int flags, ClientCallback callback, void* context, int* error);
+    int (*clientGetState)(void* client);
     void (*clientFree)(void* client);
     int (*clientErrno)(void* client);
     void* (*entryGroupNew)(void* client, GroupCallback callback, void* context);
@@ -99,6 +103,7 @@ bool AvahiBackend::load(std::string* detail) {
                     lookUp(*common_, "avahi_string_list_free", &api->stringListFree) &&
                     lookUp(*client_, "avahi_client_new", &api->clientNew) &&
                     lookUp(*client_, "avahi_client_free", &api->clientFree) &&
+                    lookUp(*client_, "avahi_client_get_state", &api->clientGetState) &&
                     lookUp(*client_, "avahi_client_errno", &api->clientErrno) &&
                     lookUp(*client_, "avahi_entry_group_new", &api->entryGroupNew) &&
                     lookUp(*client_, "avahi_entry_group_free", &api->entryGroupFree) &&
@@ -114,16 +119,20 @@ bool AvahiBackend::load(std::string* detail) {
 }
 
 // The client connects to the daemon inside clientNew, which waits for the daemon's answer: this is the
-// call that a frozen daemon holds up to the library's own time-out.
+// call that a frozen daemon holds up to the library's own time-out. The service is added once the daemon
+// runs: at once when it does already, else from the client's callback.
 AdvertisingBackend::Outcome AvahiBackend::publish(const ServiceDescription& service, std::string* nameUsed,
                                                   std::string* detail) {
     withdraw();
     if (!load(detail)) return Outcome::Unavailable;
     service_ = service;
+    serviceAdded_ = false;
     {
         MutexLock guard(mutex_);
         state_ = GroupState::Waiting;
         name_ = service.name;
+        establishedName_.clear();
+        renamed_ = false;
         failure_.clear();
     }
     poll_ = api_->threadedPollNew();
@@ -134,8 +143,8 @@ AdvertisingBackend::Outcome AvahiBackend::publish(const ServiceDescription& serv
         withdraw();
         return Outcome::Failed;
     }
-    group_ = api_->entryGroupNew(avahiClient_, onGroupState, this);
-    if (!group_ || !addService() || api_->threadedPollStart(poll_) < 0) {
+    bool running = api_->clientGetState(avahiClient_) == ClientRunning;
+    if ((running && !serviceAdded_ && !addService(avahiClient_)) || api_->threadedPollStart(poll_) < 0) {
         *detail = std::string("the daemon refused the service: ") + api_->strerror(api_->clientErrno(avahiClient_));
         withdraw();
         return Outcome::Failed;
@@ -145,21 +154,24 @@ AdvertisingBackend::Outcome AvahiBackend::publish(const ServiceDescription& serv
         return Outcome::Failed;
     }
     MutexLock guard(mutex_);
-    *nameUsed = name_;
+    *nameUsed = establishedName_;
+    renamed_ = false;
     return Outcome::Published;
 }
 
-// Before the poll runs, on the publishing thread; after a collision, on the poll thread inside its callback.
 // A name that this daemon already publishes for another program is refused at once, a name taken elsewhere on
 // the network later through the group's state: both take the alternative name.
-bool AvahiBackend::addService() {
+bool AvahiBackend::addService(void* client) {
+    if (!group_) group_ = api_->entryGroupNew(client, onGroupState, this);
+    if (!group_) return false;
     for (int attempt = 0; attempt <= MostAlternativeNames; ++attempt) {
         int added = addServiceUnderCurrentName();
         if (added == ErrorCollision) {
             takeAlternativeName();
             continue;
         }
-        return added >= 0 && api_->entryGroupCommit(group_) >= 0;
+        serviceAdded_ = added >= 0 && api_->entryGroupCommit(group_) >= 0;
+        return serviceAdded_;
     }
     return false;
 }
@@ -178,24 +190,32 @@ int AvahiBackend::addServiceUnderCurrentName() {
     return added;
 }
 
+// While this computer's host name is being established (at the daemon's start, or after its host name was
+// found taken) the daemon drops every service; it is added again once the daemon runs.
 void AvahiBackend::onClientState(void* client, int state, void* context) {
     auto* backend = static_cast<AvahiBackend*>(context);
-    if (state == ClientFailure) {
-        backend->settle(GroupState::Failed, std::string("the daemon went away: ") +
-                                                backend->api_->strerror(backend->api_->clientErrno(client)));
+    if (state == ClientRunning && !backend->serviceAdded_) {
+        if (!backend->addService(client)) backend->fail("the daemon refused the service");
+    } else if ((state == ClientCollision || state == ClientRegistering) && backend->group_) {
+        backend->api_->entryGroupReset(backend->group_);
+        backend->serviceAdded_ = false;
+    } else if (state == ClientFailure) {
+        const char* why = backend->api_->strerror(backend->api_->clientErrno(client));
+        backend->fail(std::string("the daemon went away: ") + why);
     }
 }
 
 void AvahiBackend::onGroupState(void* group, int state, void* context) {
     auto* backend = static_cast<AvahiBackend*>(context);
     if (state == GroupEstablished) {
-        backend->settle(GroupState::Established, "");
+        backend->established();
     } else if (state == GroupCollision) {
         backend->group_ = group;
         backend->takeAlternativeName();
-        if (!backend->addService()) backend->settle(GroupState::Failed, "no other name was free");
+        backend->serviceAdded_ = false;
+        if (!backend->addService(backend->avahiClient_)) backend->fail("no other name was free");
     } else if (state == GroupFailure) {
-        backend->settle(GroupState::Failed, "the daemon could not publish the service");
+        backend->fail("the daemon could not publish the service");
     }
 }
 
@@ -209,11 +229,21 @@ void AvahiBackend::takeAlternativeName() {
     api_->entryGroupReset(group_);
 }
 
-void AvahiBackend::settle(GroupState state, const std::string& detail) {
+void AvahiBackend::established() {
     {
         MutexLock guard(mutex_);
-        if (state_ != GroupState::Waiting) return;
-        state_ = state;
+        renamed_ = renamed_ || (state_ == GroupState::Established && name_ != establishedName_);
+        establishedName_ = name_;
+        if (state_ == GroupState::Waiting) state_ = GroupState::Established;
+    }
+    settled_.notifyAll();
+}
+
+void AvahiBackend::fail(const std::string& detail) {
+    {
+        MutexLock guard(mutex_);
+        if (state_ == GroupState::Failed) return;
+        state_ = GroupState::Failed;
         failure_ = detail;
     }
     settled_.notifyAll();
@@ -233,6 +263,27 @@ bool AvahiBackend::waitUntilSettled(std::string* detail) {
     return false;
 }
 
+// The poll thread does the work; this thread only passes on what it reports.
+bool AvahiBackend::serve(Events& events, std::string* detail) {
+    for (;;) {
+        std::string renamedTo;
+        {
+            MutexLock lock(mutex_);
+            settled_.wait(mutex_, [this]() REQUIRES(mutex_) {
+                return cancelled_ || renamed_ || state_ == GroupState::Failed;
+            });
+            if (cancelled_) return true;
+            if (state_ == GroupState::Failed) {
+                *detail = failure_;
+                return false;
+            }
+            renamed_ = false;
+            renamedTo = establishedName_;
+        }
+        events.renamed(renamedTo);
+    }
+}
+
 // The poll thread is stopped first, so that no callback runs while the objects go.
 void AvahiBackend::withdraw() {
     if (!api_) return;
@@ -243,6 +294,7 @@ void AvahiBackend::withdraw() {
     group_ = nullptr;
     avahiClient_ = nullptr;
     poll_ = nullptr;
+    serviceAdded_ = false;
 }
 
 void AvahiBackend::cancel() {

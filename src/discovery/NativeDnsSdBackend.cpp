@@ -46,8 +46,17 @@ void NativeDnsSdBackend::withdraw() {
     if (system) system->withdraw();
 }
 
-void NativeDnsSdBackend::cancel() {
+bool NativeDnsSdBackend::serve(Events&, std::string*) {
     MutexLock lock(mutex_);
-    cancelled_ = true;
-    if (system_) system_->cancel();
+    cancelledChanged_.wait(mutex_, [this]() REQUIRES(mutex_) { return cancelled_; });
+    return true;
+}
+
+void NativeDnsSdBackend::cancel() {
+    {
+        MutexLock lock(mutex_);
+        cancelled_ = true;
+        if (system_) system_->cancel();
+    }
+    cancelledChanged_.notifyAll();
 }

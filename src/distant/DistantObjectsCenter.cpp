@@ -118,6 +118,8 @@ void DistantObjectsCenter::setDeviceName(BaseString* name) {
 }
 
 BaseString* DistantObjectsCenter::deviceName() {
+    std::string advertised = observing_ ? stream_->advertisedName() : std::string();
+    if (!advertised.empty()) return createAutoreleased<BaseString>(advertised.c_str());
     MutexLock guard(mutex_);
     return autorelease(retain(deviceName_));
 }
@@ -290,7 +292,6 @@ void DistantObjectsCenter::acceptNewestConnection() {
     socket->enableKeepAlive(keepAlive);
     auto* connection = new DistantObjectsCenter(socket);
     connection->silenceLimitSeconds_ = keepAlive.idleSeconds + keepAlive.intervalSeconds * keepAlive.probes;
-    connection->setDeviceName(deviceName());
     {
         MutexLock guard(connection->mutex_);  // uncontended: no other thread knows the connection yet
         connection->peerName_ = retain(socket->peerAddress());
@@ -306,7 +307,8 @@ bool DistantObjectsCenter::refuseOffNetwork(IOSocketTCP* socket) {
     if (!localNetworks_ || localNetworks_->isLocal(socket->socketAddress())) return false;
     BaseString* peer = socket->peerAddress();
     socket->close();
-    if (DistantObjectDelegate* delegate = delegate_.load()) delegate->didRefusePeer(peer ? peer->chars() : "?", RefusedOffNetwork);
+    DistantObjectDelegate* delegate = delegate_.load();
+    if (delegate) delegate->didRefusePeer(peer ? peer->chars() : "?", RefusedOffNetwork);
     return true;
 }
 
@@ -331,6 +333,7 @@ void DistantObjectsCenter::admit(DistantObjectsCenter* connection, BaseObject* r
     DistantObjectDelegate* delegate = delegate_.load();
     bool refuse = delegate && !delegate->shouldAcceptConnection(connection);
     int32_t code = connection->loginResult(request, refuse);
+    if (code == LoginOk) connection->setDeviceName(deviceName());  // as the network knows the bridge now
     if (code != LoginOk && delegate) {
         AutoreleasePool pool;
         delegate->didRefusePeer(connection->peerName()->chars(), code);

@@ -65,7 +65,8 @@ public:
     bool setDelegate(DistantObjectDelegate* delegate);
     DistantObjectDelegate* delegate() const { return delegate_.load(); }
     void setDeviceName(BaseString* name) EXCLUDES(mutex_);
-    // The name announced to clients at login (autoreleased).
+    // The name announced to clients at login (autoreleased): for a listening center that announces itself by
+    // DNS-SD, the name the network knows it by now.
     BaseString* deviceName() EXCLUDES(mutex_);
     // An accepted connection's peer address as text, kept from its acceptance so that it can still be named
     // after the socket closed (autoreleased; "?" when unknown).

@@ -438,3 +438,8 @@ std::optional<std::string> IOSocketAbstract::serviceOutcome() {
     if (!advertisement_) return std::nullopt;
     return advertisement_->outcome();
 }
+
+std::string IOSocketAbstract::advertisedName() {
+    MutexLock guard(advertisementMutex_);
+    return advertisement_ ? advertisement_->currentName() : std::string();
+}

@@ -113,6 +113,9 @@ public:
     // What came of the announcement, as the pilot's log says it; empty while it is under way, and nothing
     // when the socket announces nothing.
     std::optional<std::string> serviceOutcome() EXCLUDES(advertisementMutex_);
+    // The name the network knows the announced service by now (another computer may hold the one asked
+    // for); empty when the socket announces nothing.
+    std::string advertisedName() EXCLUDES(advertisementMutex_);
 
 protected:
     SharedSocketHandle& socketHandle() { return socket_; }

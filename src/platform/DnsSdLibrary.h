@@ -17,5 +17,9 @@ void prepareDnsSdLibrary();
 const char* avahiClientLibraryName();
 const char* avahiCommonLibraryName();
 void setAvahiLibraryNames(const char* client, const char* common);
-// What the pilot installs or starts so that the bridge can be advertised.
+// The DNS-SD service, as the pilot knows it ("avahi-daemon (the DNS-SD service)").
+const char* dnsSdServiceWords();
+// What the pilot does when nothing on the computer can announce the bridge.
 const char* dnsSdInstallHint();
+// What the pilot does when the DNS-SD service does not answer.
+const char* dnsSdStartHint();

@@ -25,4 +25,12 @@ const char* avahiCommonLibraryName() { return nullptr; }
 
 void setAvahiLibraryNames(const char*, const char*) {}
 
-const char* dnsSdInstallHint() { return "check that the system's mDNSResponder runs (it is part of macOS)"; }
+const char* dnsSdServiceWords() { return "mDNSResponder (the DNS-SD service)"; }
+
+const char* dnsSdInstallHint() {
+    return "check that mDNSResponder runs (it is part of macOS)";
+}
+
+const char* dnsSdStartHint() {
+    return "check that mDNSResponder runs (it is part of macOS)";
+}

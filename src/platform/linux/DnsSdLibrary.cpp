@@ -37,4 +37,13 @@ void setAvahiLibraryNames(const char* client, const char* common) {
     avahiCommonName.store(common ? common : PlatformAvahiCommon);
 }
 
-const char* dnsSdInstallHint() { return "install and start avahi-daemon"; }
+const char* dnsSdServiceWords() { return "avahi-daemon (the DNS-SD service)"; }
+
+const char* dnsSdInstallHint() {
+    return "install avahi-daemon (on Ubuntu and Debian: sudo apt install avahi-daemon) and start it (sudo "
+           "systemctl enable --now avahi-daemon)";
+}
+
+const char* dnsSdStartHint() {
+    return "start avahi-daemon (sudo systemctl enable --now avahi-daemon)";
+}

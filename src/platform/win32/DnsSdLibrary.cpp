@@ -24,6 +24,13 @@ const char* avahiCommonLibraryName() { return nullptr; }
 
 void setAvahiLibraryNames(const char*, const char*) {}
 
+const char* dnsSdServiceWords() { return "the DNS-SD service (Bonjour)"; }
+
 const char* dnsSdInstallHint() {
-    return "install Bonjour (Bonjour Print Services for Windows), or use Windows 10 version 1903 or later";
+    return "install Apple's Bonjour (Bonjour Print Services for Windows), or update to Windows 10 version 1903 or "
+           "later";
+}
+
+const char* dnsSdStartHint() {
+    return "check that the Bonjour Service runs (in Windows' Services list)";
 }
