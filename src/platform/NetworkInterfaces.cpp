@@ -21,3 +21,9 @@ std::string reachableAddressText(const unsigned char* bytes, bool ipv6) {
     if (ipv6 && !isReachableIPv6(bytes)) return "";
     return recordAddressText(bytes, ipv6 ? IPv6Bytes : IPv4Bytes, 0);
 }
+
+bool isLinkLocalIPv4(const unsigned char* bytes) {
+    constexpr unsigned char LinkLocalFirst = 169;
+    constexpr unsigned char LinkLocalSecond = 254;
+    return bytes[0] == LinkLocalFirst && bytes[1] == LinkLocalSecond;
+}

@@ -1,7 +1,7 @@
 // The addresses of this computer that an app on the local network can use to reach it: every IPv4 address
-// and every global or unique-local IPv6 address of each interface that is up and not a loopback, with the
-// interface's name ("eth0", "en0", "Ethernet 2"). Link-local IPv6 addresses are left out: an app would need
-// the interface's scope to use one. Empty when the system does not say.
+// (link-local ones marked) and every global or unique-local IPv6 address of each interface that is up and
+// not a loopback, with the interface's name ("eth0", "en0", "Ethernet 2"). Link-local IPv6 addresses are
+// left out: an app would need the interface's scope to use one. Empty when the system does not say.
 #pragma once
 
 #include <string>
@@ -13,6 +13,7 @@ struct InterfaceAddress {
     std::string address;    // numeric text: "192.168.1.20", "fd00::5"
     std::string interfaceName;  // the name the system shows the pilot
     bool ipv6 = false;
+    bool linkLocal = false;  // 169.254/16: reachable only on the same link, without a router between
 };
 
 std::vector<InterfaceAddress> localInterfaceAddresses();
@@ -32,3 +33,9 @@ struct NetworkPrefix {
 // Every address of every interface that is up, loopback and link-local ones included, with its prefix;
 // empty when the system does not say.
 std::vector<NetworkPrefix> localNetworkPrefixes();
+
+// This computer's name on the network ("flightdeck"), as the system gives it; empty when it does not.
+std::string computerName();
+
+// Whether an address found on an interface (4 bytes for IPv4, in network order) is IPv4 link-local.
+bool isLinkLocalIPv4(const unsigned char* bytes);

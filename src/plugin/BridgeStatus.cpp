@@ -11,9 +11,12 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
+constexpr const char* StartItem = "Plugins > Zephrane > Start Zephrane bridge";
 constexpr const char* AnywhereText =
     "Apps at any address are served, also from outside this computer's networks (accept_apps_from_anywhere 1)";
-constexpr const char* NoAddress = "no network address to give an app (loopback and link-local ones are not listed)";
+constexpr const char* NoAppYet =
+    "None yet. If the app does not connect: is the phone or tablet on the same network as this computer? Does "
+    "the firewall let TCP port 21777 in? Or type one of the addresses above into the app.";
 
 // "14:02:31" in the computer's local time. The C library's clock conversion keeps its result in shared
 // storage; only the main thread uses it.
@@ -32,7 +35,10 @@ std::vector<InterfaceAddress> reachableAddresses(const std::vector<InterfaceAddr
     return addresses;
 }
 
-std::string named(const InterfaceAddress& address) { return address.address + " (" + address.interfaceName + ")"; }
+// "192.168.1.20 (eth0)", "169.254.7.1 (eth0, link-local)".
+std::string named(const InterfaceAddress& address) {
+    return address.address + " (" + address.interfaceName + (address.linkLocal ? ", link-local" : "") + ")";
+}
 
 // Adds text as one line, or as several when it is long: broken at spaces, the later ones indented.
 void addWrapped(Lines& lines, const std::string& text) {
@@ -49,39 +55,65 @@ void addWrapped(Lines& lines, const std::string& text) {
     lines.push_back(indent + rest);
 }
 
-std::string stateText(GPSBridge* bridge) {
-    if (bridge) return "serving";
+std::string capitalized(std::string text) {
+    if (!text.empty() && text[0] >= 'a' && text[0] <= 'z') text[0] = static_cast<char>(text[0] - 'a' + 'A');
+    return text;
+}
+
+std::string headline(GPSBridge* bridge) {
+    std::string host = computerName();
+    std::string title = std::string("Zephrane bridge ") + bridgeVersion() + (host.empty() ? "" : " on " + host) + ": ";
+    if (bridge) return title + "serving";
     if (*BridgeSwitch::startFailure()) {
-        return std::string("could not listen on port ") + std::to_string(GPSBridge::BridgePort) + ": " +
-               BridgeSwitch::startFailure() + " (another program may be using it)";
+        return title + "not serving: port " + std::to_string(GPSBridge::BridgePort) + " is taken (" +
+               BridgeSwitch::startFailure() + ")";
     }
-    return BridgeSwitch::isEnabled() ? "stopped" : "stopped (the plug-in is disabled in X-Plane's Plugin Admin)";
+    return title + (BridgeSwitch::isEnabled() ? "stopped" : "stopped (the plug-in is disabled in the Plugin Admin)");
+}
+
+// What the pilot does to serve apps, when the bridge does not.
+std::string nextStep() {
+    if (*BridgeSwitch::startFailure()) {
+        return "Another X-Plane with Zephrane, or another program, holds TCP port " +
+               std::to_string(GPSBridge::BridgePort) + " on this computer. Quit it, then choose " + StartItem +
+               " again.";
+    }
+    if (!BridgeSwitch::isEnabled()) {
+        return std::string("Enable Zephrane in X-Plane's Plugin Admin, then choose ") + StartItem + ".";
+    }
+    return std::string("To serve apps, choose ") + StartItem + ".";
+}
+
+void addFindability(Lines& lines, GPSBridge* bridge) {
+    std::optional<std::string> outcome = bridge->advertisementOutcome();
+    if (!outcome) return lines.push_back("Not announced on the network");
+    if (outcome->empty()) {
+        return addWrapped(lines, "Announcing it as \"" + bridge->currentName() +
+                                     "\" on the network: waiting for the DNS-SD service to answer");
+    }
+    addWrapped(lines, capitalized(*outcome));
 }
 
 void addAddresses(Lines& lines, GPSBridge* bridge, const std::vector<InterfaceAddress>& all) {
-    bool ipv6Too = !bridge || bridge->listensOnBothFamilies();
-    std::string families = bridge ? " (" + bridge->addressFamilies() + ")" : "";
-    lines.push_back("Port " + std::to_string(GPSBridge::BridgePort) + families + ", at this computer's addresses:");
-    std::vector<InterfaceAddress> addresses = reachableAddresses(all, ipv6Too);
-    if (addresses.empty()) addWrapped(lines, BridgeStatus::DetailIndent + std::string(NoAddress));
+    std::vector<InterfaceAddress> addresses = reachableAddresses(all, bridge->listensOnBothFamilies());
+    std::string port = "port " + std::to_string(GPSBridge::BridgePort) + ", " + bridge->addressFamilies();
+    if (addresses.empty()) {
+        return addWrapped(lines, "An app that does not find it cannot be given an address either (" + port +
+                                     "): this computer has no network address. Is it connected to the network?");
+    }
+    addWrapped(lines, std::string("An app that does not find it by itself can be given ") +
+                          (addresses.size() == 1 ? "this address" : "one of these addresses") + " (" + port + "):");
     for (const InterfaceAddress& address : addresses) lines.push_back(BridgeStatus::DetailIndent + named(address));
 }
 
-void addAdvertisement(Lines& lines, GPSBridge* bridge) {
-    if (!bridge) return lines.push_back("DNS-SD: not advertised while the bridge is stopped");
-    std::optional<std::string> outcome = bridge->advertisementOutcome();
-    if (!outcome) return lines.push_back("DNS-SD: not advertised");
-    if (outcome->empty()) return lines.push_back("DNS-SD: being advertised, waiting for the DNS-SD service to answer");
-    addWrapped(lines, "DNS-SD: " + *outcome);
-}
-
-void addClients(Lines& lines, GPSBridge* bridge) {
+void addApps(Lines& lines, GPSBridge* bridge) {
     if (bridge->acceptsAppsFromAnywhere()) addWrapped(lines, AnywhereText);
-    std::vector<GPSBridge::ClientStatus> clients = bridge->clientStatuses();
-    lines.push_back("Apps logged in: " + std::to_string(clients.size()) + " of " + std::to_string(GPSBridge::MostClients));
-    for (const GPSBridge::ClientStatus& client : clients) {
-        lines.push_back(BridgeStatus::DetailIndent + client.address + " since " + clockText(client.since) + ", " +
-                        std::to_string(client.reportsSent) + " reports sent");
+    std::vector<GPSBridge::ClientStatus> apps = bridge->clientStatuses();
+    lines.push_back("Apps logged in: " + std::to_string(apps.size()) + " of " + std::to_string(GPSBridge::MostClients));
+    if (apps.empty()) addWrapped(lines, BridgeStatus::DetailIndent + std::string(NoAppYet));
+    for (const GPSBridge::ClientStatus& app : apps) {
+        lines.push_back(BridgeStatus::DetailIndent + app.address + " since " + clockText(app.since) + ", " +
+                        std::to_string(app.reportsSent) + " reports sent");
     }
 }
 
@@ -100,16 +132,22 @@ void addRefusals(Lines& lines, GPSBridge* bridge) {
 std::vector<std::string> BridgeStatus::capture(const std::vector<InterfaceAddress>& addresses) {
     GPSBridge* bridge = BridgeSwitch::current();
     Lines lines;
-    addWrapped(lines, std::string("Zephrane bridge ") + bridgeVersion() + ": " + stateText(bridge));
+    addWrapped(lines, headline(bridge));
+    if (!bridge) {
+        addWrapped(lines, nextStep());
+        return lines;
+    }
+    addFindability(lines, bridge);
     addAddresses(lines, bridge, addresses);
-    addAdvertisement(lines, bridge);
-    if (bridge) addClients(lines, bridge);
-    if (bridge) addRefusals(lines, bridge);
+    addApps(lines, bridge);
+    addRefusals(lines, bridge);
     return lines;
 }
 
 std::string BridgeStatus::addressesText(bool ipv6Too) {
     std::string text;
-    for (const InterfaceAddress& address : reachableAddresses(localInterfaceAddresses(), ipv6Too)) text += (text.empty() ? "" : ", ") + named(address);
-    return text.empty() ? NoAddress : text;
+    for (const InterfaceAddress& address : reachableAddresses(localInterfaceAddresses(), ipv6Too)) {
+        text += (text.empty() ? "" : ", ") + named(address);
+    }
+    return text;
 }

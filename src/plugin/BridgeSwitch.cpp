@@ -40,17 +40,25 @@ void tearDown() {
     PilotLogWriter::writeWaitingLines();
 }
 
-// "bridge 1.1.0 (abc1234) started, listening on port 21777 (IPv4 and IPv6) at 192.168.1.20 (eth0)", or why
-// it could not listen.
+// "bridge 1.1.0 (abc1234) started, listening on port 21777 (IPv4 and IPv6) at 192.168.1.20 (eth0); apps find
+// it on the network as "X-Plane", and ...", or why it could not listen and what to do.
 std::string startLine(GPSBridge* bridge) {
     std::string start = std::string("bridge ") + bridgeVersion();
     std::string port = std::to_string(GPSBridge::BridgePort);
     if (!bridge->isListening()) {
-        return start + " could not listen on port " + port + ": " + lastStartFailure +
-               " (another program may be using it); the bridge is not running";
+        return start + " could not listen on port " + port + ": " + lastStartFailure + ". Another X-Plane with "
+               "Zephrane, or another program, holds that port on this computer: quit it, then choose Plugins > "
+               "Zephrane > Start Zephrane bridge again. The bridge is not running";
     }
-    return start + " started, listening on port " + port + " (" + bridge->addressFamilies() + ") at " +
-           BridgeStatus::addressesText(bridge->listensOnBothFamilies());
+    std::string addresses = BridgeStatus::addressesText(bridge->listensOnBothFamilies());
+    std::string listening = start + " started, listening on port " + port + " (" + bridge->addressFamilies() + ")";
+    std::string found = "apps find it on the network as \"" + bridge->chosenName() + "\"";
+    if (addresses.empty()) {
+        return listening + ", but this computer has no network address: connect it to the network the phone or "
+               "tablet is on (" + found + " then)";
+    }
+    return listening + " at " + addresses + "; " + found + ", and an app that does not can be given " +
+           (addresses.find(',') == std::string::npos ? "that address" : "one of those addresses");
 }
 
 }  // namespace
@@ -68,8 +76,8 @@ void BridgeSwitch::start() {
     }
     // The start's own line comes first among those of this start, before the announcement's.
     PilotLogWriter::writeWaitingLines();
-    BridgeSettings settings;
-    settings.acceptAppsFromAnywhere = PluginPreferences::read().acceptAppsFromAnywhere;
+    Preferences preferences = PluginPreferences::read();
+    BridgeSettings settings{preferences.acceptAppsFromAnywhere, preferences.serviceName};
     auto* bridge = new GPSBridge(GPSBridge::BridgePort, settings);
     rememberFailure(bridge->isListening() ? "" : bridge->listenError());
     PilotLogWriter::writeLine(startLine(bridge));

@@ -26,7 +26,6 @@ constexpr const char* CommandKey = "cmd_id";
 constexpr int32_t PositionRequestCommand = 1;
 constexpr const char* UsualPositionRequestCommand = "1";
 constexpr const char* DebugFilter = "debug";
-constexpr StringLiteral ServiceName = "X-Plane"_lit;
 constexpr StringLiteral ServiceType = "zephrane_gps"_lit;
 constexpr StringLiteral AllowedUserAgent = "Quillory Zephrane App"_lit;
 constexpr int32_t BridgeLoginMode = LoginCheckUserAgent | LoginCheckPassword;
@@ -35,17 +34,20 @@ SharedInstance<const std::string> usualRequestBytes;
 }  // namespace
 
 GPSBridge::GPSBridge(uint16_t port, const BridgeSettings& settings)
-    : settings_(settings), debugManager_(new DebugManager(nullptr, nullptr, DebugFilter)) {
+    : settings_(settings), name_(settings.serviceName.empty() ? DefaultServiceName : settings.serviceName),
+      debugManager_(new DebugManager(nullptr, nullptr, DebugFilter)) {
     snapshot_.start();
     sharedLoginManager(BridgeLoginMode);
     auto scope = settings_.acceptAppsFromAnywhere ? DistantObjectsCenter::PeerScope::Anywhere
                                                  : DistantObjectsCenter::PeerScope::LocalNetworks;
-    serverCenter_ = retain(DistantObjectsCenter::createListeningCenter(port, constantString(ServiceName),
-                                                                       constantString(ServiceType), scope));
+    AutoreleasePool pool;
+    auto* serviceName = createAutoreleased<BaseString>(name_.c_str());
+    serverCenter_ = retain(DistantObjectsCenter::createListeningCenter(port, serviceName, constantString(ServiceType),
+                                                                       scope));
     clients_ = new BaseTypedArray<DistantObjectsCenter>();
     finished_ = new BaseTypedArray<DistantObjectsCenter>();
     setLoginRules();
-    serverCenter_->setDeviceName(constantString(ServiceName));
+    serverCenter_->setDeviceName(serviceName);
     serverCenter_->setDelegate(this);
 }
 
@@ -123,7 +125,8 @@ std::string GPSBridge::endText(DistantObjectsCenter* connection) {
     std::string silence = std::to_string(connection->silenceLimitSeconds()) + " s";
     switch (connection->stream()->endReason()) {
         case IOSocketAbstract::EndReason::PeerReset: return "left: connection reset by the app";
-        case IOSocketAbstract::EndReason::PeerStoppedReading: return "stopped reading its reports for " + silence + ", dropped";
+        case IOSocketAbstract::EndReason::PeerStoppedReading:
+            return "stopped reading its reports for " + silence + ", dropped";
         case IOSocketAbstract::EndReason::PeerStoppedAnswering:
             return "stopped answering for " + silence + " (gone from the network?), dropped";
         case IOSocketAbstract::EndReason::Unreadable: return "sent something that is not a Zephrane request, dropped";
@@ -141,6 +144,11 @@ std::vector<GPSBridge::ClientStatus> GPSBridge::clientStatuses() {
         statuses.push_back({connection->peerName()->chars(), connection->createdAt(), connection->encodedMessagesSent()});
     }
     return statuses;
+}
+
+std::string GPSBridge::currentName() {
+    std::string advertised = serverCenter_ ? serverCenter_->stream()->advertisedName() : std::string();
+    return advertised.empty() ? name_ : advertised;
 }
 
 std::optional<std::string> GPSBridge::advertisementOutcome() {

@@ -34,11 +34,14 @@ class BaseTypedArray;
 struct BridgeSettings {
     // Serve apps at any address, not only those on this computer's networks.
     bool acceptAppsFromAnywhere = false;
+    // The name apps see (DNS-SD and the login reply); empty for the default.
+    std::string serviceName;
 };
 
 class GPSBridge : public DistantObjectDelegate {
 public:
     static constexpr uint16_t BridgePort = 21777;
+    static constexpr const char* DefaultServiceName = "X-Plane";
     // A new connection is admitted while at most this many are connected: 17 clients at once.
     static constexpr uint32_t MostClientsBeforeAnother = 16;
 
@@ -100,6 +103,11 @@ public:
     bool listensOnBothFamilies();
     uint32_t clientCount() EXCLUDES(clientsMutex_);
     bool acceptsAppsFromAnywhere() const { return settings_.acceptAppsFromAnywhere; }
+    // The name the pilot chose for the bridge, or the default.
+    const std::string& chosenName() const { return name_; }
+    // The name the network knows the bridge by now: the chosen one, or the one it took when another computer
+    // held that.
+    std::string currentName();
 
     // The most clients at once, as the pilot's log counts them.
     static constexpr uint32_t MostClients = MostClientsBeforeAnother + 1;
@@ -115,6 +123,7 @@ private:
     void joinFinished() EXCLUDES(clientsMutex_);
 
     const BridgeSettings settings_;
+    const std::string name_;
     DistantObjectsCenter* serverCenter_ = nullptr;
     Mutex clientsMutex_;
     BaseTypedArray<DistantObjectsCenter>* clients_ GUARDED_BY(clientsMutex_) = nullptr;

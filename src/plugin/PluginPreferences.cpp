@@ -3,13 +3,15 @@
 #include "XPLMUtilities.h"
 #include "base/PilotLog.h"
 #include "base/SharedObjectsLock.h"
+#include "plugin/GPSBridge.h"
 
 namespace {
 
 // The SDK asks for at least 512 bytes; more leaves room for a long installation path.
 constexpr size_t PrefsPathCapacity = 4096;
 constexpr const char* FolderSeparators = "/\\";
-constexpr const char* KnownSettings = "start_automatically 0 or 1, accept_apps_from_anywhere 0 or 1";
+constexpr const char* KnownSettings =
+    "start_automatically 0 or 1, accept_apps_from_anywhere 0 or 1, service_name followed by a name";
 
 // The path and the problems last written to the log, released with the module's other shared objects at
 // XPluginStop. An empty path: the preferences folder is unknown.
@@ -35,6 +37,10 @@ std::vector<std::string> problemsOf(const Preferences& preferences) {
                 "the bridge does not start by itself, and serves only apps on this computer's networks"};
     }
     std::vector<std::string> problems;
+    if (!preferences.serviceNameProblem.empty()) {
+        problems.push_back("the service_name in " + file + " is not used (" + preferences.serviceNameProblem +
+                           "): apps find this simulator as \"" + GPSBridge::DefaultServiceName + "\"");
+    }
     for (const std::string& line : preferences.ignoredLines) {
         problems.push_back("ignored " + line + " of " + file + ": it is not a setting the plug-in knows (" +
                            KnownSettings + ")");
@@ -56,7 +62,9 @@ void reportOnce(const std::vector<std::string>& problems) {
 void PluginPreferences::locate() {
     *preferencesFile.get() = filePathFromSimulator();
     lastProblems.get()->clear();
-    if (path().empty()) PilotLog::write("could not find X-Plane's preferences folder; the plug-in's settings are at their defaults");
+    if (path().empty()) {
+        PilotLog::write("could not find X-Plane's preferences folder; the plug-in's settings are at their defaults");
+    }
 }
 
 const std::string& PluginPreferences::path() { return *preferencesFile.get(); }

@@ -1,9 +1,11 @@
 #include "plugin/PreferencesFile.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "base/AutoreleasePool.h"
 #include "base/BaseString.h"
+#include "base/Utf8.h"
 #include "file/BaseFile.h"
 
 namespace {
@@ -47,6 +49,28 @@ bool readSwitch(const std::string& line, const char* key, bool* value) {
     return false;
 }
 
+// Why name cannot be a DNS-SD service name, or empty when it can.
+std::string serviceNameProblem(const std::string& name) {
+    if (name.empty()) return "the name is empty";
+    if (name.size() > PreferencesFile::LongestServiceName) {
+        return "the name is longer than " + std::to_string(PreferencesFile::LongestServiceName) + " bytes";
+    }
+    bool control = std::any_of(name.begin(), name.end(),
+                               [](char c) { return static_cast<unsigned char>(c) < ' ' || c == '\x7f'; });
+    if (control || !isWellFormedUtf8(name)) return "the name is not plain UTF-8 text";
+    return "";
+}
+
+// "service_name <name>": the rest of the line after the key and its blank.
+bool readName(const std::string& line, Preferences* preferences) {
+    std::string text = trimmed(line);
+    if (keyOf(text) != PreferencesFile::ServiceNameKey) return false;
+    std::string name = trimmed(text.substr(std::string(PreferencesFile::ServiceNameKey).size()));
+    preferences->serviceNameProblem = serviceNameProblem(name);
+    preferences->serviceName = preferences->serviceNameProblem.empty() ? name : "";
+    return true;
+}
+
 void understand(const std::vector<std::string>& lines, Preferences* preferences) {
     for (size_t i = 0; i < lines.size(); ++i) {
         std::string text = trimmed(lines[i]);
@@ -55,6 +79,7 @@ void understand(const std::vector<std::string>& lines, Preferences* preferences)
         if (readSwitch(lines[i], PreferencesFile::AcceptAppsFromAnywhereKey, &preferences->acceptAppsFromAnywhere)) {
             continue;
         }
+        if (readName(lines[i], preferences)) continue;
         preferences->ignoredLines.push_back("line " + std::to_string(i + 1));
     }
 }

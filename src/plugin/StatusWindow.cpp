@@ -122,6 +122,10 @@ void StatusWindow::toggle() {
     XPLMSetWindowIsVisible(window, 1);
 }
 
+void StatusWindow::refreshIfVisible() {
+    if (isVisible()) refresh(false);
+}
+
 bool StatusWindow::isVisible() { return window && XPLMGetWindowIsVisible(window); }
 
 void StatusWindow::destroy() {

@@ -19,6 +19,7 @@
 #include "SocketTestSupport.h"
 #include "base/AutoreleasePool.h"
 #include "io/IOSocketTCP.h"
+#include "platform/NetworkInterfaces.h"
 
 namespace {
 
@@ -157,12 +158,16 @@ TEST(PilotLog, APortHeldByAnotherProgramIsToldAndALaterStartTakesIt) {
     if (!holder) GTEST_SKIP() << "port 21777 is in use by another program: the test cannot hold it itself";
     SimHostProcess host(SimHostProgram, strictRun({"--start"}));
     std::string refusal = host.expectLine(" could not listen on port 21777: ");
-    EXPECT_NE(refusal.find("(another program may be using it); the bridge is not running"), std::string::npos)
-        << host.output();
+    EXPECT_NE(refusal.find("Another X-Plane with Zephrane, or another program, holds that port on this computer: quit "
+                           "it, then choose Plugins > Zephrane > Start Zephrane bridge again. The bridge is not running"),
+              std::string::npos) << host.output();
     ASSERT_TRUE(host.expect("simhost: ready"));
     EXPECT_NE(startItemLine(host).find("[ ]"), std::string::npos);
     host.send("click Show bridge status");
-    EXPECT_NE(statusWindowText(host).find(": could not listen on port 21777: "), std::string::npos) << host.output();
+    std::string window = statusWindowText(host);
+    EXPECT_NE(window.find(": not serving: port 21777 is taken ("), std::string::npos) << window;
+    EXPECT_NE(window.find("Quit it, then choose Plugins > Zephrane > Start Zephrane bridge again."), std::string::npos)
+        << window;
     host.send("status");
     EXPECT_NE(host.expectLine("simhost: t=").find("bridge=stopped"), std::string::npos);
 
@@ -190,7 +195,9 @@ TEST(PilotLog, TheStatusWindowShowsTheBridgeItsAppsAndItsRefusals) {
     version = version.substr(0, version.find(" started"));
     ASSERT_TRUE(host.expect("simhost: ready")) << host.output();
     host.send("click Show bridge status");
-    std::vector<std::string> expected{"Zephrane bridge " + version + ": serving", "Port 21777 (IPv4", "DNS-SD: "};
+    std::vector<std::string> expected{"Zephrane bridge " + version + " on " + computerName() + ": serving",
+                                      "(port 21777,", "as \"X-Plane\"", "Apps logged in: 0 of 17",
+                                      "None yet. If the app does not connect"};
     std::string address = someAddressOfThisMachine();
     if (!address.empty()) {
         expected.push_back(address);
@@ -224,7 +231,10 @@ TEST(PilotLog, TheStatusWindowShowsTheBridgeItsAppsAndItsRefusals) {
     EXPECT_TRUE(host.expect("no window is visible")) << host.output();
     host.send("click Show bridge status");
     host.send("click Stop Zephrane bridge");
-    EXPECT_NE(statusWindowShowing(host, {": stopped"}).find("Zephrane bridge " + version + ": stopped"),
-              std::string::npos) << host.output();
+    text = statusWindowShowing(host, {": stopped"});
+    EXPECT_NE(text.find("Zephrane bridge " + version), std::string::npos) << text;
+    EXPECT_NE(text.find(": stopped\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("To serve apps, choose Plugins > Zephrane > Start Zephrane bridge."), std::string::npos) << text;
+    EXPECT_EQ(text.find("(port 21777"), std::string::npos) << text;
     EXPECT_EQ(host.quit(), 0) << host.output() << host.errors();
 }

@@ -81,6 +81,16 @@ TEST_F(BridgeService, SuccessfulLoginReplyCarriesAnIntegerResultAndTheDeviceName
     EXPECT_EQ(reply->count(), 2u);
 }
 
+// The pilot's own name for the bridge is what an app is told at login.
+TEST_F(BridgeService, TheNameThePilotChoseIsTheDeviceNameAtLogin) {
+    ASSERT_TRUE(adoptBridge(new GPSBridge(0, BridgeSettings{false, "Seat 3"})));
+    ProtocolClient client(port);
+    ASSERT_EQ(client.loginAsApp(), LoginOkCode);
+    BaseObject* name = BaseDictionary::objectForCStringKey(client.lastLoginReply(), "Connected device_name");
+    ASSERT_TRUE(hasClassName(name, "BaseString"));
+    EXPECT_STREQ(static_cast<BaseString*>(name)->chars(), "Seat 3");
+}
+
 TEST_F(BridgeService, IPv6AndIPv4LoopbackClientsBothLogInAndReadReports) {
     std::string missing = ipv6LoopbackMissing();
     if (!missing.empty()) GTEST_SKIP() << missing;

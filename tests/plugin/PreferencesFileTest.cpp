@@ -43,3 +43,24 @@ TEST(PreferencesFile, LinesNotUnderstoodAreIgnoredOneByOne) {
     EXPECT_FALSE(read.acceptAppsFromAnywhere);
     EXPECT_EQ(read.ignoredLines, (std::vector<std::string>{"line 1", "line 4"}));
 }
+
+// A name that cannot be a DNS-SD service name is not used, and says why; a good one is taken as written.
+TEST(PreferencesFile, AServiceNameIsTakenAsWrittenOrRefusedWithTheReason) {
+    ScratchDirectory scratch;
+    std::string path = scratch.path(PreferencesFile::FileName);
+    auto nameFrom = [&](const std::string& line) {
+        scratch.write(PreferencesFile::FileName, line + "\n");
+        return PreferencesFile::read(path);
+    };
+    EXPECT_EQ(nameFrom("service_name   Seat 3 \r").serviceName, "Seat 3");
+    EXPECT_EQ(nameFrom("service_name Cockpit \xc3\xa9""cole").serviceName, "Cockpit \xc3\xa9""cole");
+    std::string longest(PreferencesFile::LongestServiceName, 'x');
+    EXPECT_EQ(nameFrom("service_name " + longest).serviceName, longest);
+    for (const std::string& bad : {std::string("service_name"), "service_name " + longest + "y",
+                                   std::string("service_name Seat \xff"), std::string("service_name Seat\x01")}) {
+        Preferences read = nameFrom(bad);
+        EXPECT_EQ(read.serviceName, "") << bad;
+        EXPECT_FALSE(read.serviceNameProblem.empty()) << bad;
+        EXPECT_TRUE(read.ignoredLines.empty()) << bad;
+    }
+}

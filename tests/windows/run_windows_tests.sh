@@ -209,8 +209,8 @@ run_end_to_end() {
     # Wine has neither Bonjour's dnssd.dll nor DnsServiceRegister: the pilot's log says why apps will not
     # find the simulator, and what to install.
     grep -Eq 'Log.txt: Zephrane: bridge [0-9.]+( \([0-9a-f]+\))? started, listening on port 21777' "$host_log" || fail "Log.txt does not say it started"
-    grep -q 'Log.txt: Zephrane: not advertised.*install Bonjour' "$host_log" ||
-        fail "Log.txt does not say why the bridge is not advertised"
+    grep -q 'Log.txt: Zephrane: apps cannot find this simulator as "X-Plane" by themselves.*install Apple.s Bonjour' \
+        "$host_log" || fail "Log.txt does not say why apps cannot find the bridge"
     grep -q 'XPluginStop done' "$host_log" || fail "simhost.exe did not stop the plug-in"
     ! grep -q 'off the simulator' "$host_log" || fail "an XPLM call came off the main thread"
     [ "$failures" -eq 0 ] && echo "end to end: simhost.exe served $(grep -c latitude "$client_log") moving reports to the Linux client"

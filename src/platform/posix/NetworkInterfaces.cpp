@@ -4,6 +4,7 @@
 #include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstring>
 
@@ -60,7 +61,11 @@ std::vector<InterfaceAddress> localInterfaceAddresses() {
     for (const ifaddrs* entry = list; entry; entry = entry->ifa_next) {
         if (!usable(*entry)) continue;
         std::string text = addressText(entry->ifa_addr);
-        if (!text.empty()) found.push_back({text, entry->ifa_name, entry->ifa_addr->sa_family == AF_INET6});
+        if (text.empty()) continue;
+        bool ipv6 = entry->ifa_addr->sa_family == AF_INET6;
+        const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+        bool linkLocal = !ipv6 && isLinkLocalIPv4(reinterpret_cast<const unsigned char*>(&ipv4->sin_addr));
+        found.push_back({text, entry->ifa_name, ipv6, linkLocal});
     }
     freeifaddrs(list);
     return found;
@@ -76,4 +81,10 @@ std::vector<NetworkPrefix> localNetworkPrefixes() {
     }
     freeifaddrs(list);
     return found;
+}
+
+std::string computerName() {
+    char name[256] = {};
+    if (gethostname(name, sizeof(name) - 1) != 0) return "";
+    return name;
 }

@@ -65,7 +65,11 @@ std::vector<InterfaceAddress> localInterfaceAddresses() {
             const SOCKADDR* address = unicast->Address.lpSockaddr;
             if (!address) continue;
             std::string text = addressText(address);
-            if (!text.empty()) found.push_back({text, name, address->sa_family == AF_INET6});
+            if (text.empty()) continue;
+            bool ipv6 = address->sa_family == AF_INET6;
+            const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(address);
+            bool linkLocal = !ipv6 && isLinkLocalIPv4(reinterpret_cast<const unsigned char*>(&ipv4->sin_addr));
+            found.push_back({text, name, ipv6, linkLocal});
         }
     }
     return found;
@@ -85,4 +89,14 @@ std::vector<NetworkPrefix> localNetworkPrefixes() {
         }
     }
     return found;
+}
+
+// The DNS host name; the first call asks for the size, with the terminating null.
+std::string computerName() {
+    DWORD size = 0;
+    GetComputerNameExW(ComputerNameDnsHostname, nullptr, &size);
+    std::wstring name(size, L'\0');
+    if (size == 0 || !GetComputerNameExW(ComputerNameDnsHostname, name.data(), &size)) return "";
+    name.resize(size);
+    return utf8FromWide(name);
 }
