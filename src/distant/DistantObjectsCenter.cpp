@@ -292,6 +292,7 @@ void DistantObjectsCenter::acceptNewestConnection() {
     socket->enableKeepAlive(keepAlive);
     auto* connection = new DistantObjectsCenter(socket);
     connection->silenceLimitSeconds_ = keepAlive.idleSeconds + keepAlive.intervalSeconds * keepAlive.probes;
+    socket->limitSendWait(connection->silenceLimitSeconds_);
     {
         MutexLock guard(connection->mutex_);  // uncontended: no other thread knows the connection yet
         connection->peerName_ = retain(socket->peerAddress());

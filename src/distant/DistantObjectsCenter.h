@@ -38,7 +38,8 @@ public:
     // The whole login object must arrive within this time of the accept, or the connection is closed.
     static constexpr std::chrono::seconds LoginDeadline{5};
     // Accepted connections probe a silent peer after 30 s and close after three unanswered probes 10 s
-    // apart, so a client that vanished without closing frees its place within about a minute.
+    // apart, so a client that vanished without closing frees its place within about a minute; a client that
+    // reads nothing of what is sent to it for as long is closed as well.
     static constexpr KeepAliveTiming ConnectionKeepAlive{30, 10, 3};
     // Logins read at once. When a connection arrives while this many wait, the one that has waited longest
     // is closed without a reply to make room: a burst of silent peers cannot keep out an app that logs in.

@@ -88,14 +88,3 @@ LoginManager* sharedLoginManager(int32_t mode) {
     return sharedManager.get([mode] { return new LoginManager(mode); });
 }
 
-const char* loginResultMeaning(int32_t code) {
-    switch (code) {
-    case LoginOk: return "logged in";
-    case LoginBadUsername: return "unknown user name";
-    case LoginBadPassword: return "wrong password";
-    case LoginBadUserAgent: return "not the Zephrane app";
-    case LoginRefused: return "no room: 17 clients are connected";
-    case LoginBadProtocolVersion: return "unsupported protocol version";
-    default: return "unknown result";
-    }
-}

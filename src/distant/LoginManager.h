@@ -20,9 +20,6 @@ enum LoginResult : int32_t {
     LoginBadProtocolVersion = 5,
 };
 
-// The result code in words, for the pilot's log ("wrong password").
-const char* loginResultMeaning(int32_t code);
-
 enum LoginCheck : int32_t {
     LoginCheckUserAgent = 1,
     LoginCheckUsername = 2,

@@ -84,6 +84,11 @@ bool IOSocketAbstract::enableKeepAlive(const KeepAliveTiming& timing) {
     return use.isValid() && ::enableKeepAlive(use.handle(), timing);
 }
 
+bool IOSocketAbstract::limitSendWait(int seconds) {
+    SocketUse use(socket_);
+    return use.isValid() && ::limitSendWait(use.handle(), seconds);
+}
+
 const char* IOSocketAbstract::serviceProtocol() const { return nullptr; }
 
 bool IOSocketAbstract::createSocket() { return false; }

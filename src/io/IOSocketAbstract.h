@@ -106,6 +106,9 @@ public:
     // Lets the system find a peer that vanished without closing (a phone that left the network): after
     // the timing's silence and unanswered probes, reads fail and the socket closes as for any lost peer.
     bool enableKeepAlive(const KeepAliveTiming& timing);
+    // A write that finds no room for seconds (the peer reads nothing) fails and closes the socket, its end
+    // PeerStoppedReading, instead of waiting on.
+    bool limitSendWait(int seconds);
 
     // Whether the DNS-SD service has confirmed the announcement; waits for its outcome at most limit.
     bool isServiceRegistered(std::chrono::milliseconds limit = std::chrono::milliseconds(0))

@@ -77,6 +77,8 @@ struct KeepAliveTiming {
 };
 // Turns on keep-alive probes with this timing; false when the system refused.
 bool enableKeepAlive(SocketHandle socket, const KeepAliveTiming& timing);
+// A send that finds no room for seconds fails (as a time-out) instead of waiting on; false when refused.
+bool limitSendWait(SocketHandle socket, int seconds);
 // SO_REUSEADDR, and send and receive buffers of bufferBytes; results are ignored.
 void setStreamSocketOptions(SocketHandle socket, int bufferBytes);
 // Every address host stands for (a name, a dotted IPv4 address or an IPv6 address), of both families, in

@@ -10,6 +10,8 @@
 
 #include "Eventually.h"
 #include "base/PilotLog.h"
+#include "base/Utf8.h"
+#include "discovery/DnsSdBackend.h"
 #include "discovery/ServiceAdvertisement.h"
 #include "platform/DnsSdLibrary.h"
 
@@ -233,4 +235,16 @@ TEST(ServiceAdvertisement, StopDoesNotWaitForABackendThatWaitsForItsDaemon) {
     EXPECT_EQ(record.withdrawals, 1);
     EXPECT_EQ(allLogLines(), "");
     release(advertisement);
+}
+
+// Numbered names stay within a service name's 63 bytes, cut between characters.
+TEST(DnsSdNames, NumberedNamesFitAndStayWellFormed) {
+    EXPECT_EQ(DnsSdBackend::numberedName("X-Plane", 1), "X-Plane");
+    EXPECT_EQ(DnsSdBackend::numberedName("X-Plane", 2), "X-Plane (2)");
+    std::string accents;
+    for (int i = 0; i < 31; ++i) accents += "\xc3\xa9";  // 62 bytes
+    std::string eleventh = DnsSdBackend::numberedName(accents + "x", 11);
+    EXPECT_LE(eleventh.size(), 63u);
+    EXPECT_TRUE(isWellFormedUtf8(eleventh)) << eleventh;
+    EXPECT_EQ(eleventh.substr(eleventh.size() - 5), " (11)");
 }

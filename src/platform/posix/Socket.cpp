@@ -130,6 +130,11 @@ bool enableKeepAlive(SocketHandle socket, const KeepAliveTiming& timing) {
     return setKeepAliveTiming(fd(socket), timing);
 }
 
+bool limitSendWait(SocketHandle socket, int seconds) {
+    timeval limit{seconds, 0};
+    return setsockopt(fd(socket), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof(limit)) == 0;
+}
+
 // AI_ADDRCONFIG is left out on purpose: it hides ::1 on a host whose only IPv6 address is the loopback one.
 std::vector<SocketAddress> resolveHost(const char* host, uint16_t port) {
     std::vector<SocketAddress> found;
@@ -278,6 +283,7 @@ SocketFailure lastSocketFailure() {
         case EPIPE:
             return SocketFailure::Reset;
         case ETIMEDOUT:
+        case EAGAIN:  // a blocking send whose wait for room ran out (limitSendWait)
             return SocketFailure::TimedOut;
         default:
             return SocketFailure::Other;

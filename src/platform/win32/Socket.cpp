@@ -168,6 +168,12 @@ bool enableKeepAlive(SocketHandle socket, const KeepAliveTiming& timing) {
     return set;
 }
 
+bool limitSendWait(SocketHandle socket, int seconds) {
+    DWORD milliseconds = static_cast<DWORD>(seconds) * MillisecondsPerSecond;
+    return setsockopt(native(socket), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&milliseconds),
+                      sizeof(milliseconds)) == 0;
+}
+
 std::vector<SocketAddress> resolveHost(const char* host, uint16_t port) {
     std::vector<SocketAddress> found;
     addrinfo hints = {};
