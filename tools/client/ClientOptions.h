@@ -7,6 +7,8 @@
 
 struct ClientOptions {
     std::string host;  // empty: find the bridge by DNS-SD
+    std::string name;  // the service name of the bridge to find; empty: the first to answer
+    bool list = false;  // print every bridge found and exit
     uint16_t port = 21777;
     std::string userAgent = "Quillory Zephrane App";
     std::string password;  // empty: the bridge's credential, as the app sends it

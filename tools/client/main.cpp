@@ -1,6 +1,8 @@
-// zephrane-client: the reference client of the bridge. Finds the bridge (by DNS-SD, or --host), logs in,
-// then polls position reports and prints them, or measures request latency with --bench.
-// Exit status: 0 done, 1 bad usage or no bridge reachable, 2 connection lost, 3 login refused.
+// zephrane-client: the reference client of the bridge. Finds the bridge (by DNS-SD, the first to answer or
+// the one --name names, or at --host), logs in, then polls position reports and prints them, or measures
+// request latency with --bench. --list prints the bridges DNS-SD finds instead.
+// Exit status: 0 done (--list: one found at least), 1 bad usage or no bridge reachable (--list: none found),
+// 2 connection lost, 3 login refused.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -8,8 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "BridgeChoice.h"
 #include "BridgeConnection.h"
-#include "BridgeDiscovery.h"
 #include "ClientOptions.h"
 #include "ReportPrinter.h"
 #include "base/AutoreleasePool.h"
@@ -53,32 +55,6 @@ std::unique_ptr<BridgeConnection> connectToFirst(const std::vector<std::string>&
     return nullptr;
 }
 
-std::string joined(const std::vector<std::string>& texts) {
-    std::string line;
-    for (const std::string& text : texts) line += (line.empty() ? "" : ", ") + text;
-    return line;
-}
-
-// The bridge's addresses and port by DNS-SD, said on the error output; false (and why) when none was found.
-bool findBridge(const ClientOptions& options, std::vector<std::string>* addresses, uint16_t* port) {
-    std::string error;
-    auto limit = std::chrono::milliseconds(static_cast<int64_t>(options.discoverySeconds * 1000));
-    std::optional<DiscoveredBridge> found = discoverBridge(limit, &error);
-    if (!found) {
-        std::fprintf(stderr, "zephrane-client: %s\n", error.c_str());
-        return false;
-    }
-    std::fprintf(stderr, "zephrane-client: found \"%s\" at %s port %u (%s)\n", found->name.c_str(),
-                 found->addresses.front().c_str(), found->port, found->txt.c_str());
-    if (found->addresses.size() > 1) {
-        std::vector<std::string> others(found->addresses.begin() + 1, found->addresses.end());
-        std::fprintf(stderr, "zephrane-client: \"%s\" is also at %s\n", found->name.c_str(), joined(others).c_str());
-    }
-    *addresses = found->addresses;
-    *port = found->port;
-    return true;
-}
-
 double percentile(const std::vector<double>& sorted, double fraction) {
     size_t index = static_cast<size_t>(fraction * static_cast<double>(sorted.size() - 1) + 0.5);
     return sorted[std::min(index, sorted.size() - 1)];
@@ -118,10 +94,11 @@ int main(int argc, char** argv) {
     }
     prepareProcessForDnsSd();
     AutoreleasePool pool;
-    std::vector<std::string> addresses{options->host};
-    uint16_t port = options->port;
-    if (options->host.empty() && !findBridge(*options, &addresses, &port)) return Unreachable;
-    std::unique_ptr<BridgeConnection> connected = connectToFirst(addresses, port);
+    if (options->list) return listBridges(*options) ? Done : Unreachable;
+    std::optional<ChosenBridge> bridge = ChosenBridge{{options->host}, options->port};
+    if (options->host.empty()) bridge = chooseBridge(*options);
+    if (!bridge) return Unreachable;
+    std::unique_ptr<BridgeConnection> connected = connectToFirst(bridge->addresses, bridge->port);
     if (!connected) return Unreachable;
     BridgeConnection& connection = *connected;
     std::string password = options->password;
