@@ -51,12 +51,14 @@ ip addr add 169.254.77.2/16 dev zt1
 ip link set zt0 up
 ip link set zt1 up
 
-cat > "$work/bus.conf" <<CONF
+# bus_config SOCKET: a system bus listening on SOCKET that lets everyone own and send to anything.
+bus_config() {
+    cat <<CONF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
   <type>system</type>
-  <listen>unix:path=$work/bus</listen>
+  <listen>unix:path=$1</listen>
   <auth>EXTERNAL</auth>
   <policy context="default">
     <allow user="*"/>
@@ -67,6 +69,8 @@ cat > "$work/bus.conf" <<CONF
   <includedir>/usr/share/dbus-1/system.d</includedir>
 </busconfig>
 CONF
+}
+bus_config "$work/bus" > "$work/bus.conf"
 dbus_pid=$(dbus-daemon --config-file="$work/bus.conf" --fork --print-pid)
 export DBUS_SYSTEM_BUS_ADDRESS="unix:path=$work/bus"
 
@@ -142,9 +146,9 @@ echo "advertised, resolved with its TXT entries, and withdrawn"
 
 sim_log=$work/simhost.log
 seen=0
-# Waits until a line of simhost's output after those already matched fits the pattern (grep -E), at most
-# the given seconds; the line is kept in $matched.
-await() {
+# Whether a line of simhost's output after those already matched fits the pattern (grep -E) within the
+# given seconds; the line is kept in $matched.
+sees() {
     local pattern=$1 deadline=$((SECONDS + $2)) found
     while ((SECONDS <= deadline)); do
         found=$(tail -n +$((seen + 1)) "$sim_log" | grep -nE -- "$pattern" | head -n 1 || true)
@@ -155,15 +159,18 @@ await() {
         fi
         sleep 0.05
     done
-    echo "simhost did not say /$pattern/ within $2 s"; cat "$sim_log"; exit 1
+    return 1
 }
+await() { sees "$@" || { echo "simhost did not say /$1/ within $2 s"; cat "$sim_log"; exit 1; }; }
 say() { echo "$1" >&"$sim_in"; }
+# start_simhost [simhost option...]
 start_simhost() {
-    rm -f "$work/simhost.in"
-    mkfifo "$work/simhost.in"
-    "$simhost" --plugin "$module" --duration 90 <"$work/simhost.in" >"$sim_log" 2>&1 &
+    local console=$sim_log.in
+    rm -f "$console"
+    mkfifo "$console"
+    "$simhost" --plugin "$module" --duration 90 "$@" <"$console" >"$sim_log" 2>&1 &
     simhost_pid=$!
-    exec {sim_in}>"$work/simhost.in"
+    exec {sim_in}>"$console"
     seen=0
     await '^simhost: ready' 20
 }
