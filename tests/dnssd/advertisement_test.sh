@@ -237,7 +237,7 @@ wait_until_withdrawn() {
 bridge_round() {
     start_simhost
     click "Start Zephrane bridge"
-    await "Log.txt: Zephrane: advertised as \"X-Plane\" through $1" 20
+    await "Log.txt: Zephrane: apps find this simulator as \"X-Plane\" on the network \(announced through $1\)" 20
     echo "$matched"
     expect_advertised
 }
@@ -264,8 +264,8 @@ bridge_round 'Avahi \(libavahi-client\.so\.3\)'
 end_round
 echo "without libdns_sd.so.1 the bridge is advertised through Avahi's own library and withdrawn at Stop"
 
-# collision_round BACKEND: another service already holds the name "X-Plane": the bridge takes the
-# alternative name and says which.
+# collision_round NAME BACKEND: another service already holds the name "X-Plane": the bridge takes the
+# alternative NAME through BACKEND and says which.
 collision_round() {
     avahi-publish -s X-Plane _zephrane_gps._tcp 1234 >/dev/null 2>&1 &
     local holder=$!
@@ -275,18 +275,18 @@ collision_round() {
     done
     start_simhost
     click "Start Zephrane bridge"
-    await "Log.txt: Zephrane: advertised as \"X-Plane #2\" through $1" 30
+    await "Log.txt: Zephrane: apps find this simulator as \"$1\" on the network: another computer there is called \"X-Plane\" already.*announced through $2" 30
     echo "$matched"
     click "Stop Zephrane bridge"
     quit_simhost
     kill "$holder"
     wait "$holder" 2>/dev/null || true
 }
-collision_round 'Avahi \(libavahi-client\.so\.3\)'
+collision_round 'X-Plane #2' 'Avahi \(libavahi-client\.so\.3\)'
 umount "$compat"
-# The compatibility library refuses a name this daemon already publishes; Avahi's own library then renames.
-collision_round ''
-echo "a name already taken on the network is replaced by the daemon's alternative, and the log names it"
+# The compatibility library refuses a name this daemon already publishes: the bridge numbers the name itself.
+collision_round 'X-Plane \(2\)' 'libdns_sd\.so\.1'
+echo "a name already taken on the network is replaced by the next free one, and the log names it"
 
 # 3. A daemon that stops answering: the menu handlers return while it is frozen, the simulator flies on,
 # and once the daemon is back the plug-in stops and unloads cleanly.
@@ -336,7 +336,7 @@ unshare -n ip link add zprobe0 type bridge 2>/dev/null ||
 # What the plug-in tells the pilot about being found, in Log.txt and in the status window; NAME stands for
 # the name the bridge holds.
 published_words='Zephrane: apps find this simulator as "NAME"'
-lost_words='Zephrane: apps can no longer find this simulator by themselves'
+lost_words='Zephrane: apps can no longer find this simulator as "NAME" by themselves'
 back_words='Zephrane: apps find this simulator again as "NAME"'
 window_words='as "NAME"'
 
@@ -596,7 +596,7 @@ back_after_restart() {
     stop_avahi A
     echo "computer A's avahi-daemon stopped"
     # The daemon's end reaches the plug-in at once, through the closed connection.
-    expect_said A "$lost_words" "" 5 || true
+    expect_said A "$lost_words" X-Plane 5 || true
     for _ in $(seq 50); do
         grep -q ";-;eth0;IPv4;X-Plane;" "$watch" && break
         sleep 0.1
@@ -677,7 +677,9 @@ computers_round() {
 make_switch
 add_computer A
 add_computer B
-computers_round libdns_sd.so.1 "X-Plane (2)"
+# Avahi's compatibility library renames a name taken elsewhere on the network by itself, in Avahi's manner, and
+# says so; the bridge follows it (a name this daemon already holds is numbered by the bridge: see above).
+computers_round libdns_sd.so.1 "X-Plane #2"
 for computer in A B; do on "$computer" mount --bind "$work/empty" "$compat"; done
 computers_round libavahi-client.so.3 "X-Plane #2"
 use_simhost here
