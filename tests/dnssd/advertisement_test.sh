@@ -660,7 +660,40 @@ named_by_preferences() {
     rm "$work/A/prefs/Zephrane.prf"
 }
 
-# computers_round LIBRARY RENAMED: the three checks, then both simhosts quit, and nothing is left published.
+# renamed_later RENAMED: the two computers meet only once both bridges hold "X-Plane" (B's cable is plugged
+# in after both started): one of them takes RENAMED, says so in Log.txt, and both are resolved from both
+# computers under different names.
+renamed_later() {
+    local expected renamed=""
+    nsenter -t "$switch_pid" -n ip link set to-B down
+    start_on A
+    expect_said A "$published_words" X-Plane 10 || true
+    start_on B
+    expect_said B "$published_words" X-Plane 10 || true
+    nsenter -t "$switch_pid" -n ip link set to-B up
+    for computer in A B; do
+        use_simhost "$computer"
+        if sees "Log.txt: $(words_pattern 'Zephrane: apps find this simulator as "NAME" from now on' "$1")" 15; then
+            echo "$computer: $matched"
+            renamed=$computer
+            break
+        fi
+    done
+    [ -n "$renamed" ] || fail "neither bridge says it took \"$1\" once the two computers met"
+    expected=$(printf '%s\n' "X-Plane at ${address[A]}:21777" "X-Plane at ${address[B]}:21777" |
+               sed "s/^X-Plane at ${address[$renamed]:-none}:/$1 at ${address[$renamed]:-none}:/" | LC_ALL=C sort)
+    if [ -n "$renamed" ] && await_services 10 "$expected" A B; then
+        echo "after the late meeting both computers resolve:"
+        sed 's/^/  /' "$work/seen-A"
+    else
+        show_seen A B
+        fail "the two bridges are not resolved under different names after they met"
+    fi
+    use_simhost A && quit_simhost
+    use_simhost B && quit_simhost
+}
+
+# computers_round LIBRARY RENAMED: the checks, then both simhosts quit, and nothing is left published.
 computers_round() {
     local round_started=$SECONDS
     round_library=$1
@@ -670,6 +703,8 @@ computers_round() {
     named_by_preferences
     use_simhost A && quit_simhost
     use_simhost B && quit_simhost
+    await_services 10 "" A B || { show_seen A B; echo "services are left after both simhosts quit"; exit 1; }
+    renamed_later "$2"
     await_services 10 "" A B || { show_seen A B; echo "services are left after both simhosts quit"; exit 1; }
     echo "-- $1: $((SECONDS - round_started)) s"
 }
