@@ -11,6 +11,7 @@
 #include "plugin/PilotLogWriter.h"
 #include "plugin/PluginMenu.h"
 #include "plugin/PluginPreferences.h"
+#include "plugin/StatusWindow.h"
 
 namespace {
 
@@ -38,6 +39,7 @@ void tearDown() {
     rememberFailure("");
     PluginMenu::showServing(false);
     PilotLogWriter::writeWaitingLines();
+    StatusWindow::refreshIfVisible();
 }
 
 // "bridge 1.1.0 (abc1234) started, listening on port 21777 (IPv4 and IPv6) at 192.168.1.20 (eth0); apps find
@@ -90,6 +92,7 @@ void BridgeSwitch::start() {
     }
     PluginMenu::showServing(currentBridge != nullptr);
     PilotLogWriter::writeWaitingLines();
+    StatusWindow::refreshIfVisible();  // the start's own line went out directly
 }
 
 void BridgeSwitch::stop() {
