@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -335,14 +336,38 @@ TEST_F(BridgeService, AdoptionAsksAgainWhetherTheConnectionMayStay) {
     EXPECT_EQ(admitting->clientCount(), 0u);
 }
 
+// Keeps every connection it adopts, to look at their threads after the teardown. (The announcement's own
+// thread may end a moment after the teardown: a stop never waits for the DNS-SD daemon.)
+class KeepingBridge : public GPSBridge {
+public:
+    KeepingBridge() : GPSBridge(0) {}
+    ~KeepingBridge() override {
+        for (DistantObjectsCenter* connection : kept) release(connection);
+    }
+    void didAcceptConnection(DistantObjectsCenter* connection) override {
+        {
+            std::lock_guard<std::mutex> guard(mutex);
+            kept.push_back(retain(connection));
+        }
+        GPSBridge::didAcceptConnection(connection);
+    }
+    std::mutex mutex;
+    std::vector<DistantObjectsCenter*> kept;
+};
+
 TEST_F(BridgeService, TeardownReturnsOnlyAfterEveryReceiveThreadHasEnded) {
+    auto* keeping = new KeepingBridge();
+    ASSERT_TRUE(adoptBridge(keeping));
     std::vector<std::unique_ptr<ProtocolClient>> clients;
     for (int i = 0; i < 4; ++i) clients.push_back(loggedInClient());
     clients[0]->close();  // these two end their receive threads by themselves
     clients[1]->close();
     EXPECT_TRUE(eventually([&] { return bridge->clientCount() == 2; }));
+    retain(keeping);
     stopBridge();
-    EXPECT_TRUE(BaseThread::waitForAllThreadsToEnd(std::chrono::milliseconds(0)));
+    ASSERT_EQ(keeping->kept.size(), 4u);
+    for (DistantObjectsCenter* connection : keeping->kept) EXPECT_FALSE(connection->hasThread());
+    release(keeping);
 }
 
 TEST_F(BridgeService, StoppingWithClientsClosesThemAllWithoutCloseCallbacks) {
