@@ -130,19 +130,18 @@ private:
     void sendLoginReply(int32_t code);
     void park(DistantObjectsCenter* connection) EXCLUDES(mutex_);
     void disconnectOthers() EXCLUDES(mutex_);
-
-    IOSocketTCP* stream_;
-    IOBufferFilter* buffer_;  // between the serializer and the socket; read on the receive thread only
-    BaseSerializer* serializer_;
-    uint16_t port_ = 0;
     // Closes a new connection whose peer is outside the listening center's scope, and tells of it.
     bool refuseOffNetwork(IOSocketTCP* socket);
-    // A peer has this many logins waiting (the caller holds loginsMutex_).
+    // How many logins peer has waiting.
     uint32_t waitingLoginsOf(const std::string& peer) REQUIRES(loginsMutex_);
     // The oldest waiting login to close for a connection from peer, taken off the list; null when there is
     // room.
     PendingLogin* takeLoginToClose(const std::string& peer) REQUIRES(loginsMutex_);
 
+    IOSocketTCP* stream_;
+    IOBufferFilter* buffer_;  // between the serializer and the socket; read on the receive thread only
+    BaseSerializer* serializer_;
+    uint16_t port_ = 0;
     // Only a listening center observes new connections. A per-connection center, which may go away on a
     // login's thread while the accept thread delivers a notification, never touches the observer list.
     bool observing_ = false;

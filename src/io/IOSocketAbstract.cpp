@@ -20,19 +20,12 @@ constexpr int32_t LongestWaitSeconds = 2147483;  // the longest wait that still 
 
 std::atomic<bool> socketsStarted{false};
 
-// How a failed receive or send ended the connection, from the system's error of that call.
-IOSocketAbstract::EndReason receiveFailure() {
+// How a failed receive or send ended the connection, from the system's error of that call; a time-out means
+// the peer stopped answering (a receive) or stopped reading (a send).
+IOSocketAbstract::EndReason failureEnd(IOSocketAbstract::EndReason timedOut) {
     switch (lastSocketFailure()) {
         case SocketFailure::Reset: return IOSocketAbstract::EndReason::PeerReset;
-        case SocketFailure::TimedOut: return IOSocketAbstract::EndReason::PeerStoppedAnswering;
-        default: return IOSocketAbstract::EndReason::Failed;
-    }
-}
-
-IOSocketAbstract::EndReason sendFailure() {
-    switch (lastSocketFailure()) {
-        case SocketFailure::Reset: return IOSocketAbstract::EndReason::PeerReset;
-        case SocketFailure::TimedOut: return IOSocketAbstract::EndReason::PeerStoppedReading;
+        case SocketFailure::TimedOut: return timedOut;
         default: return IOSocketAbstract::EndReason::Failed;
     }
 }
@@ -296,7 +289,7 @@ bool IOSocketAbstract::receive(void* destination, uint64_t* count, int32_t secon
             }
             int64_t n = receiveSome(use.handle(), bytes + received, *count - received);
             if (n <= 0) {
-                failure = n == 0 ? EndReason::PeerClosed : receiveFailure();
+                failure = n == 0 ? EndReason::PeerClosed : failureEnd(EndReason::PeerStoppedAnswering);
                 break;
             }
             received += static_cast<uint64_t>(n);
@@ -328,7 +321,7 @@ bool IOSocketAbstract::writeWithTimeout(const void* source, uint64_t count, int3
             }
             int64_t n = sendSome(use.handle(), bytes + sent, count - sent);
             if (n < 0) {
-                failure = sendFailure();
+                failure = failureEnd(EndReason::PeerStoppedReading);
                 break;
             }
             sent += static_cast<uint64_t>(n);
